@@ -1,0 +1,35 @@
+#ifndef IHMAP_H
+#define IHMAP_H
+
+#include "glbase_export.h"
+
+// Value-to-pixel mapping of one axis. Panels hold their axes through this
+// interface (as std::weak_ptr<IHMap>) and never see the concrete axis class.
+class GLBASE_EXPORT IHMap
+{
+public:
+    // Number of pixels the axis spans.
+    virtual int GetPixelCnt() const = 0;
+    // Pixel of a value; *inRange tells whether the value is shown on the axis.
+    virtual int ValueToPixel(double value, bool* inRange, bool reverse) const = 0;
+    // Pixels of a value range; false when an end cannot be placed.
+    virtual bool RangeToPixel(double from, double to, int& pixFrom, int& pixTo, bool reverse) const = 0;
+    // Value at a pixel; *valid tells whether the pixel lies on the axis.
+    virtual double PixelToValue(int pixel, bool* valid, bool reverse) const = 0;
+    // Conversion ratios of one pixel section.
+    virtual double GetPixelsForXUnit(int section) const = 0;
+    virtual double GetXUnitsForPixel(int section) const = 0;
+    // Number of pixel sections of the current layout.
+    virtual int GetSectionCnt() const = 0;
+    virtual ~IHMap() = default;
+    // Changes the number of pixels and lays the axis out again.
+    virtual void SetPixelCnt(int pixelCnt) = 0;
+
+protected:
+    // The layout pass; implementations recompute only when something changed.
+    virtual void recalc() = 0;
+    // Hook for derived mappings that keep sections of their own.
+    virtual void RebuildSections() = 0;
+};
+
+#endif
