@@ -1,0 +1,348 @@
+#ifndef AXISDEFINITION_H
+#define AXISDEFINITION_H
+
+#include "glbase_export.h"
+#include "ihmap.h"
+#include "istringformatter.h"
+
+#include <QString>
+
+#include <deque>
+#include <memory>
+#include <utility>
+#include <vector>
+
+// A value range with a stretch factor: 1 is linear, above 1 widens the range
+// on screen, 0 marks a skipped range. The unit in which axes exchange their
+// parameters (AxisData).
+struct GLBASE_EXPORT section
+{
+    double from;
+    double to;
+    double factor;
+
+    section();
+    section(double from, double to, double factor);
+
+    double getSpan() const;         // to - from
+    double getVirtualSpan() const;  // (to - from) * factor
+    // All three fields equal; a NaN field never compares equal.
+    bool operator==(const section& other) const;
+    bool operator!=(const section& other) const;
+};
+
+// A section placed on the pixel row of an axis: its width, its first pixel and
+// the two conversion ratios inside it. A section whose from equals its to is a
+// point section, a visual separator of fixed width DISTANCE.
+class GLBASE_EXPORT pixSection
+{
+public:
+    // Width in pixels of every fixed-width section: a point separator, or a
+    // skipped range while skipped ranges are suppressed.
+    static const short DISTANCE;
+
+    pixSection();
+    pixSection(double from, double to, double factor);
+
+    double GetFrom() const;
+    void SetFrom(double from);
+    double GetTo() const;
+    void SetTo(double to);
+    // A factor of 0 or less (or NaN) claims no value width.
+    double GetFactor() const;
+    void SetFactor(double factor);
+    double GetWidth() const;
+    void SetWidth(int width);
+    int GetOffset() const;
+    void SetOffset(int offset);
+    double GetPixelsForXUnit() const;
+    void SetPixelsForXUnit(double pixelsForXUnit);
+    double GetXUnitsForPixel() const;
+    void SetXUnitsForPixel(double xUnitsForPixel);
+
+    // Rounded pixel of a value by this section's ratio; no range check
+    // (results beyond +-2^30 are clamped, NaN gives 0).
+    int ValueToPixel(double value) const;
+    // Value at a pixel: from before the second pixel and for any section of
+    // width 3, to at or beyond the width.
+    double PixelToValue(int pixel) const;
+    // True for offset <= pixel <= offset + width: the first pixel of the next
+    // section counts as well.
+    bool PixInRange(int pixel) const;
+    // Orders sections by their first value.
+    bool operator<(const pixSection& other) const;
+    // All seven fields equal.
+    bool operator==(const pixSection& other) const;
+
+private:
+    friend class axisDefinition;
+
+    bool HasPositiveFactor() const;
+    // Pixels the section takes before the proportional share is computed.
+    short FixedPixelWidth(bool skipSuppress) const;
+    // Value width the section claims in the proportional share.
+    double VirtualValueWidth(bool skipSuppress) const;
+    // Sets and returns the width for a share of pixelCount, and the ratios.
+    int calcPixWidth(bool skipSuppress, double totalVirtualWidth, double pixelCount);
+
+    double m_dFrom;
+    double m_dTo;
+    double m_dFactor;
+    int m_iWidth;
+    int m_iOffset;
+    double m_dPixelsForXUnit;
+    double m_dXUnitsForPixel;
+};
+
+// The complete description of an axis: its partition into sections (with the
+// separators), its skip-suppress flag and its pixel count. Read it from one
+// axis and apply it to another, or hand it to the drawing code.
+class GLBASE_EXPORT AxisData
+{
+public:
+    AxisData();
+    AxisData(const AxisData& other);
+    // The source keeps its flag and pixel count but loses its sections.
+    AxisData(AxisData&& other) noexcept;
+    AxisData& operator=(const AxisData& other);
+    AxisData& operator=(AxisData&& other) noexcept;
+    ~AxisData();
+
+    // Flag, pixel count and every section equal.
+    bool operator==(const AxisData& other) const;
+    bool operator!=(const AxisData& other) const;
+
+    std::vector<section> m_Sections;
+    bool m_bSkipSuppressRanges;
+    short m_sPixelCnt;
+};
+
+// Kind of mouse action an axis is showing; the values are the interface.
+enum AxisMouseMode
+{
+    AxisMouseNone = 0,
+    AxisMouseZoom = 1,
+    AxisMouseMove = 2,
+    AxisMouseLeftButton = 3,
+    AxisMouseRightButton = 4
+};
+
+// A tick or legend text placed by the last draw of an axis.
+struct AxisTick
+{
+    bool m_bLegend;
+    QString m_sText;
+    int m_iLabelPos;
+    int m_iPixel;  // -1 for legend texts
+};
+
+// The axis of a plot panel: maps [minimum, maximum] onto a row of pixels, with
+// zoom sections stretched by a factor and skip sections left out, keeps an
+// undo/redo history of its range and chooses nice tick values.
+//
+// The layout is cached: every setter invalidates it, and setters that say so
+// lay the axis out again at once. Setters that do not (AddFactor and AddSkip
+// with recalcNow false, SetCenterValue) leave the mapping on the old layout
+// until a later setter runs the layout pass.
+class GLBASE_EXPORT axisDefinition : public IHMap
+{
+public:
+    // A new axis shows [0, 1] on 10 pixels.
+    axisDefinition();
+    // A default axis with operator= applied: the history starts empty.
+    axisDefinition(const axisDefinition& other);
+    ~axisDefinition() override;
+
+    // Copies range, pixel count, zoom and skip sections, flags, action, center
+    // value and formatter, then lays out; the target keeps its own history.
+    void operator=(const axisDefinition& other);
+    // Compares the sections added, range, pixel count and flags; not the
+    // formatter, the history or the computed layout.
+    bool operator==(const axisDefinition& other) const;
+    bool operator!=(const axisDefinition& other) const;
+
+    // --- range and layout ---------------------------------------------------
+    // Sets the range and pixel count (-1 keeps the count) and clears the
+    // history. Returns 0 when a linear axis already had these values, else
+    // the number of pixel sections.
+    int init(double min, double max, short pixelCnt);
+    // Set one bound and lay out; no check against the other bound.
+    void SetMin(double min);
+    void SetMax(double max);
+    // The axis bound for -1, else the first / last value of that section.
+    double GetMin(int section = -1) const;
+    double GetMax(int section = -1) const;
+    // Stores the low 16 bits of pixelCnt and lays out, unless it is unchanged.
+    void SetPixelCnt(int pixelCnt) override;
+    int GetPixelCnt() const override;
+    // True when [from, to] is ascending and overlaps the axis range.
+    bool RangeValid(double from, double to) const;
+    // True once a layout pass has produced its base points.
+    bool valid() const;
+
+    // --- pixel sections -------------------------------------------------
+    // Index accessors read an all-zero section for an index outside
+    // [0, GetSectionCnt()).
+    int GetSectionCnt() const override;
+    const pixSection& GetPixSection(int index) const;
+    const std::vector<pixSection>& GetPixSections() const;
+    // First pixel of a section, and the first pixel after it.
+    int GetStartPix(int index) const;
+    int GetStopPix(int index) const;
+    double GetPixelsForXUnit(int index) const override;
+    double GetXUnitsForPixel(int index) const override;
+    // Sorted section boundaries of the last layout pass.
+    std::vector<double> GetBasePoints() const;
+    // 0 strictly inside a skip section, else the product of the factors of
+    // all zoom sections that hold the value (ends included).
+    double GetFactor(double value) const;
+    // The factor at the midpoint of [from, to].
+    double GetFactor(double from, double to) const;
+
+    // --- mapping --------------------------------------------------------
+    // Index of the section that holds the value, or -1. A boundary in front
+    // of a skipped range belongs to the section before it.
+    int InRange(double value) const;
+    // Pixel of a value. Outside the range: -1 with *inRange false. A value in
+    // a skipped range or beyond the pixels gets a pixel with *inRange false;
+    // pixels are clamped to [0, pixelCnt - 1]. A null inRange is tolerated.
+    int ValueToPixel(double value, bool* inRange, bool reverse) const override;
+    // Value at a pixel; -1.0 with *valid false for a pixel off the sections.
+    // A null valid is tolerated.
+    double PixelToValue(int pixel, bool* valid, bool reverse) const override;
+    // Pixels of [from, to]: a whole section maps to its offset and stop pixel;
+    // ends below / above the range clamp to the first / last pixel. False when
+    // an end lies outside the sections in between. Goes through the virtual
+    // ValueToPixel, so derived mappings are honoured.
+    bool RangeToPixel(double from, double to, int& pixFrom, int& pixTo, bool reverse) const override;
+
+    // --- zoom sections ----------------------------------------------------
+    // Appends a zoom section when RangeValid(from, to); invalidates always and
+    // lays out only with recalcNow.
+    void AddFactor(double from, double to, double factor, bool recalcNow);
+    std::vector<pixSection> GetZoomSection() const;
+    void SetZoomSection(std::vector<pixSection> sections);
+    void ClearZoomSection();
+    // True when the layout has more than one section.
+    bool LinearizeAvailable() const;
+    // Removes every zoom and skip section.
+    void Linearize();
+
+    // --- skip sections ----------------------------------------------------
+    // Appends a skipped range when RangeValid(from, to); invalidates always
+    // and lays out only with recalcNow.
+    void AddSkip(double from, double to, bool recalcNow);
+    std::vector<pixSection> GetSkipSection() const;
+    void SetSkipSection(std::vector<pixSection> sections);
+    // When set, skipped ranges take DISTANCE pixels instead of a linear share.
+    bool GetSkipSuppressRanges() const;
+    void SetSkipSuppressRanges(bool suppress);
+
+    // --- zoom history -----------------------------------------------------
+    // Sets the range, recording the old one for undo (toUndo) or redo.
+    // A range equal to the current one within 2^-52 changes nothing.
+    void Do(double min, double max, bool toUndo);
+    void zoom(double min, double max);
+    void move(double delta);
+    // Step back / forth; nothing on an empty history.
+    void UnDo();
+    void ReDo();
+    bool UnDoAvailable() const;
+    bool ReDoAvailable() const;
+
+    // --- parameter sets ---------------------------------------------------
+    // The current layout as an AxisData, rebuilt after any change. It is read
+    // from the pixel sections as they stand, without a layout pass.
+    const AxisData& GetAxisDefinitionSet() const;
+    // Replaces range, zoom and skip sections, flag and pixel count by data and
+    // lays out; keeps the history. False when data equals the current set.
+    bool ApplyAxisDefinitionSet(const AxisData& data);
+
+    // --- ticks ------------------------------------------------------------
+    // Nice ticks for [*pdMin, *pdMax], with steps 1, 2, 2.5, 5 times a power
+    // of ten, or a step of iFixedStep units when that is 1 or more. Returns
+    // the number of ticks and writes the first tick, step, minor intervals,
+    // mode (1 automatic, 2 fixed), label decimals and offset 0, in the
+    // caller's units; values are scaled by dScale while they are chosen.
+    // Returns 0 and writes nothing for an empty or non-finite range, a zero
+    // or non-finite scale, a null pointer, or when no step fits an int count.
+    static int GetAxisValuesLinear(double* pdMin, double* pdMax, int* piSubDivisions, int* piMode,
+                                   int* piDecimals, double* pdStart, double* pdStep, double* pdOffset,
+                                   int iReserved, double dScale, int iFixedStep);
+    // As GetAxisValuesLinear for angles in degrees, with steps of 1 to 120
+    // degrees; iFixedStep is ignored.
+    static int GetAxisValuesAzimuth(double* pdMin, double* pdMax, int* piSubDivisions, int* piMode,
+                                    int* piDecimals, double* pdStart, double* pdStep, double* pdOffset,
+                                    int iReserved, double dScale, int iFixedStep);
+    // Pixels of the ticks placed by the last draw (-1 for legend texts);
+    // empty before the first draw.
+    std::vector<int> GetGridPos() const;
+    // Makes the next draw recompute its ticks.
+    void InvalidateGrid();
+
+    // --- presentation state -----------------------------------------------
+    // An offset added to every displayed value; invalidates.
+    void SetCenterValue(double value, bool apply);
+    double GetCenterValue() const;
+    bool GetApplyCenterValue() const;
+    // Horizontal (true) or vertical axis.
+    bool getXType() const;
+    void setXType(bool xType);
+    // Label formatter shared with the application; may be null.
+    std::shared_ptr<IStringFormatter> GetStringFormatter() const;
+    void SetStringFormatter(std::shared_ptr<IStringFormatter> formatter);
+    // Mouse action to show, and the display flags; none of them invalidates.
+    void setVisualizeAction(int from, int to, AxisMouseMode mode);
+    void SetDrawButtons(bool drawButtons);
+    void SetGridVisible(bool visible);
+    void SetLegendVisible(bool visible);
+    void setVisible(bool visible);
+    bool visible() const;
+
+protected:
+    // The layout pass: base points, merged sections with separators, widths.
+    // Does nothing until something has changed.
+    void recalc() override;
+    // Empty; for derived axes that build sections of their own.
+    void RebuildSections() override;
+    // Marks the layout, the ticks and the parameter set stale.
+    void invalidate();
+
+private:
+    using UndoStep = std::pair<double, double>;
+
+    const pixSection& SectionAt(int index) const;
+    int Mirror(int pixel) const;
+    void CollectBasePoints();
+    void BuildSections();
+    void LayOutSections();
+
+    std::vector<pixSection> m_vPixSections;
+    std::vector<pixSection> m_vZoomSections;
+    std::vector<pixSection> m_vSkipSections;
+    std::vector<double> m_vBasePoints;
+    int m_iActionFrom;
+    int m_iActionTo;
+    AxisMouseMode m_eActionMode;
+    bool m_bDirty;
+    bool m_bSkipSuppressRanges;
+    double m_dMin;
+    double m_dMax;
+    short m_sPixelCnt;
+    bool m_bLegendVisible;
+    bool m_bGridVisible;
+    bool m_bVisible;
+    bool m_bXType;
+    std::shared_ptr<IStringFormatter> m_pStringFormatter;
+    std::vector<AxisTick> m_vTicks;
+    int m_iGridExtent;
+    std::deque<UndoStep> m_UndoStack;
+    std::deque<UndoStep> m_RedoStack;
+    double m_dCenterValue;
+    bool m_bApplyCenterValue;
+    mutable AxisData m_AxisDataCache;
+    mutable bool m_bAxisDataValid;
+    bool m_bDrawButtons;
+};
+
+#endif
