@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs everything the library, its demo, tests and benchmarks need on Debian 12.
+set -euo pipefail
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update
+$sudo apt-get install -y --no-install-recommends \
+    build-essential cmake pkg-config \
+    qtbase5-dev qtbase5-dev-tools libqt5opengl5-dev \
+    libgl-dev libegl-dev libegl-mesa0 libgl1-mesa-dri libglu1-mesa-dev \
+    libgtest-dev libgmock-dev libbenchmark-dev \
+    fonts-dejavu-core xvfb x11-apps imagemagick
