@@ -1,0 +1,268 @@
+#ifndef GLFRAMEWIDGET_H
+#define GLFRAMEWIDGET_H
+
+#include "glbase_export.h"
+#include "glplatform.h"
+#include "iglwidget.h"
+
+#include <QColor>
+#include <QImage>
+#include <QTimer>
+#include <QWidget>
+#include <memory>
+#include <vector>
+
+class IErrorHandlerBase;
+class IColorBase;
+class IGLInfo0;
+
+// A widget that draws only through OpenGL, in 2-D pixel coordinates (origin top left, y down).
+// The context is created lazily on the first paint or resize of at least 2 x 2 pixels, on the
+// widget's window where a hardware renderer exists, else in an off-screen ScanBuffer whose pixels
+// are copied onto the window. Subclasses draw in PaintGL; drawing calls are valid only inside it.
+class GLBASE_EXPORT GLFrameWidget : public QWidget, public IGLWidget
+{
+    Q_OBJECT
+public:
+    enum eFillStyle { eFillNone, eFillSolid, eFillSolidConcave, eFillHGradient, eFillVGradient };
+    enum eLineStyle { eLineNone, eLineSolid, eLineDotted };
+    enum eInitializeError {
+        eInitNoError, eInitRunning, eInitWinId, eInitGetDC, eInitColorDepth, eInitCreateDIBSection,
+        eInitCreateCompatibleDC, eInitSelectObject, eInitChoosePixelFormat, eInitSetPixelFormat,
+        eInitCreateContext, eInitMakeCurrent, eInitDeviceLost
+    };
+
+    // Fill of a polygon: style, foreground (fill or gradient start) and background (gradient end).
+    class GLBASE_EXPORT GLFillStyle
+    {
+    public:
+        GLFillStyle() = default;
+        GLFillStyle(eFillStyle style, const QColor& fg, const QColor& bg);
+        void SetStyle(eFillStyle style, const QColor& fg, const QColor& bg);
+        eFillStyle FillStyle() const { return m_eStyle; }
+        const QColor& FgColor() const { return m_cFg; }
+        const QColor& BgColor() const { return m_cBg; }
+        bool operator==(const GLFillStyle& other) const;
+        bool operator!=(const GLFillStyle& other) const { return !(*this == other); }
+
+    private:
+        eFillStyle m_eStyle = eFillNone;
+        QColor m_cFg;
+        QColor m_cBg;
+    };
+
+    // Line style, width in pixels (also the stipple factor) and colour.
+    class GLBASE_EXPORT GLLineStyle
+    {
+    public:
+        GLLineStyle() = default;
+        GLLineStyle(eLineStyle style, int size, const QColor& fg);
+        void SetStyle(eLineStyle style, int size, const QColor& fg);
+        eLineStyle LineStyle() const { return m_eStyle; }
+        int Size() const { return m_iSize; }
+        const QColor& FgColor() const { return m_cFg; }
+        // Odd widths are shifted half a pixel so that they cover whole pixels.
+        bool OddSize() const { return (m_iSize & 1) != 0; }
+        bool EvenSize() const { return !OddSize(); }
+        bool operator==(const GLLineStyle& other) const;
+        bool operator!=(const GLLineStyle& other) const { return !(*this == other); }
+
+    private:
+        eLineStyle m_eStyle = eLineNone;
+        int m_iSize = 0;
+        QColor m_cFg;
+    };
+
+    class GLBASE_EXPORT GLSize
+    {
+    public:
+        GLSize() = default;
+        GLSize(float w, float h) : m_fWidth(w), m_fHeight(h) {}
+        float Width() const { return m_fWidth; }
+        float Height() const { return m_fHeight; }
+
+    private:
+        float m_fWidth = 0;
+        float m_fHeight = 0;
+    };
+
+    // A batch of independent segments, drawn in one call.
+    class GLBASE_EXPORT GLLines
+    {
+    public:
+        // Stores the segment along its major axis, one pixel longer, so that the end pixel is drawn.
+        // A segment of zero length is not added.
+        void AddLine(float x1, float y1, float x2, float y2);
+        void Clear() { m_vVertices.clear(); }
+        void SetLineStyle(const GLLineStyle& style) { m_LineStyle = style; }
+        const GLLineStyle& LineStyle() const { return m_LineStyle; }
+        std::vector<float>& Vertices() { return m_vVertices; }
+
+    private:
+        GLLineStyle m_LineStyle;
+        std::vector<float> m_vVertices;
+    };
+
+    // A polygon with outline and fill; keep it between frames so gradient colours are computed once.
+    class GLBASE_EXPORT GLPolygon
+    {
+    public:
+        void AddVertex(float x, float y);
+        // Makes the polygon the rectangle (bottom-left, top-left, top-right, bottom-right); the same
+        // rectangle again changes nothing, so the colour cache stays valid.
+        void SetRect(float x, float y, float w, float h);
+        void Clear();
+        void SetFillStyle(const GLFillStyle& style);
+        void SetLineStyle(const GLLineStyle& style);
+        const GLFillStyle& GetFillStyle() const { return m_FillStyle; }
+        const GLLineStyle& GetLineStyle() const { return m_LineStyle; }
+        // Bounding box; an empty polygon reports left 1e6 and width -2e6.
+        float Left() const { return m_fLeft; }
+        float Top() const { return m_fTop; }
+        float Width() const { return m_fRight - m_fLeft; }
+        float Height() const { return m_fBottom - m_fTop; }
+        const float* VertexData() const { return m_vVertices.data(); }
+        std::vector<float>& Vertices() { return m_vVertices; }
+        int VertexCount() const { return int(m_vVertices.size() / 2); }
+        // Premultiplied RGBA bytes per vertex for the gradient styles; empty for the others.
+        void CalcColors();
+        const std::vector<unsigned char>& Colors() const { return m_vColors; }
+        bool NeedsRecalc() const { return m_bRecalc; }
+        void SetRecalcDone() { m_bRecalc = false; }
+
+    private:
+        GLLineStyle m_LineStyle;
+        GLFillStyle m_FillStyle;
+        float m_fLeft = 1e6f, m_fTop = 1e6f, m_fRight = -1e6f, m_fBottom = -1e6f;
+        std::vector<float> m_vVertices;
+        std::vector<unsigned char> m_vColors;
+        bool m_bRecalc = true;
+    };
+
+    explicit GLFrameWidget(QWidget* parent = nullptr);
+    ~GLFrameWidget() override;
+    GLFrameWidget(const GLFrameWidget&) = delete;
+    GLFrameWidget& operator=(const GLFrameWidget&) = delete;
+
+    // Process-wide handlers; null disables logging, colour lookup or registration.
+    static void setErrorHandler(IErrorHandlerBase* handler) { m_pErrorHandler = handler; }
+    static IErrorHandlerBase* getErrorHandler() { return m_pErrorHandler; }
+    static void setShowError(bool show) { m_bShowError = show; }
+    static bool getShowError() { return m_bShowError; }
+    static void setColorHandler(IColorBase* colors) { m_pColors = colors; }
+    static IColorBase* getColorHandler() { return m_pColors; }
+    static void setOpenGLInfo(IGLInfo0* info) { m_pOpenGLInfo = info; }
+    static IGLInfo0* getOpenGLInfo() { return m_pOpenGLInfo; }
+    // Forces the window path or the ScanBuffer path for contexts created from now on.
+    static void setRenderPath(GLPlatform::eRenderPath path) { GLPlatform::SetRenderPath(path); }
+
+    QString info() override;
+    bool softwareRenderer() override { return !m_bHardwareFormat; }
+    bool ActiveContext() const { return m_bContextCurrent; }
+    bool initialized() const { return m_bInitialized; }
+    eInitializeError initializeError() const { return m_eError; }
+    QString GetInitializeErrorString() const;
+    int GetMaxTextureSize() const { return m_iMaxTextureSize; }
+    int GetWidth() const { return m_iWidth; }
+    int GetHeight() const { return m_iHeight; }
+    // Hands the message to the error handler's log with this class and the given function name.
+    void LogError(const QString& message, const QString& function);
+
+    // Requests a frame within about a millisecond (at most one per 16 ms).
+    void Update();
+    // Renders one frame into image (top row first, ARGB32 premultiplied) instead of the window;
+    // false, with image untouched, when no context is available.
+    bool RenderToImage(QImage* image);
+    void Init2DMode();
+    void Set2DMode(bool on) { m_b2DMode = on; }
+    bool Is2DMode() const { return m_b2DMode; }
+    // Moves the origin to (x, y) and clips to the rectangle; viewports do not nest.
+    void BeginViewPort(float x, float y, float w, float h);
+    void EndViewPort(float x, float y);
+    // Each stencil bit is a clip plane: write marks the covered pixels, use keeps drawing off them.
+    void WriteClipPlanes(unsigned int mask);
+    void UseClipPlanes(unsigned int mask);
+    void DisableClipPlanes();
+    void SetBorderStyle(const GLFillStyle& style);
+    const GLFillStyle& GetBorderStyle() const { return m_BorderStyle; }
+    void SetShowBorders(bool show);
+    bool ShowBorders() const { return m_bShowBorders; }
+
+    void DrawLines(GLLines& lines);
+    // Fills by the polygon's fill style, then draws its outline; close adds the last-to-first segment.
+    void DrawPolygon(GLPolygon& polygon, bool close);
+    // Draws the image stretched into the rectangle; a null image or empty rectangle draws nothing.
+    void DrawImage(int x, int y, int w, int h, const QImage& image);
+
+    QSize sizeHint() const override { return minimumSize(); }
+    QPaintEngine* paintEngine() const override { return nullptr; }
+
+    bool m_bBlendFuncSeparate = false;
+    bool m_bMultiTexture = false;
+    bool m_bFrameBufferObject = false;
+    bool m_bIndexColorProgram = false;
+    bool m_bAgedImageProgram = false;
+    bool m_bAgeingProgram = false;
+    float m_fLineOffsetX = 0.5f;
+    float m_fLineOffsetY = 0.5f;
+
+protected:
+    virtual void PaintGL() = 0;
+    virtual void ResizeGL() = 0;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool MakeContextCurrent();
+    bool BeginContext();
+    void EndContext(bool swap);
+    void BeginBlend(bool premultiplied);
+    void EndBlend();
+    void BeginColor(const QColor& color);
+    void EndColor(const QColor& color);
+    void PremultipliedColor(const QColor& color);
+
+private:
+    bool InitContext();
+    void FailInit(eInitializeError error, bool release);
+    void ReadCapabilities();
+    void ReleaseContext();
+    void ReleaseContextResources();
+    bool Render(QImage* image);
+    void ShowMessage(const QString& text, bool isError);
+    void WarnOnce(int& counter, const char* logText, const char* userText);
+    void RequestRepaint();
+    void DrawPoints(const GLLineStyle& style, const std::vector<float>& vertices, unsigned int type, bool close);
+    void FillConcave(const GLPolygon& polygon);
+
+    static IErrorHandlerBase* m_pErrorHandler;
+    static bool m_bShowError;
+    static IColorBase* m_pColors;
+    static IGLInfo0* m_pOpenGLInfo;
+    static bool s_bDeviceLostReported;
+    static int s_iAntialiasWarnings;
+    static int s_iSoftwareWarnings;
+
+    std::unique_ptr<GLPlatform::Context> m_pContext;
+    bool m_bContextCurrent = false;
+    bool m_bInitialized = false;
+    eInitializeError m_eError = eInitNoError;
+    QString m_sVendor, m_sRenderer, m_sVersion, m_sExtensions;
+    int m_iSampleBuffers = 0, m_iSamples = 0, m_iRedBits = 0, m_iAlphaBits = 0, m_iStencilBits = 0;
+    int m_iScreenDepth = 0;
+    int m_iMaxTextureSize = 0;
+    int m_iWidth = 0, m_iHeight = 0;
+    QString m_sAdapter;
+    QPoint m_LastPos;
+    bool m_bHardwareFormat = false;
+    bool m_bRemoteSession = false;
+
+    bool m_b2DMode = true;
+    bool m_bRendering = false;
+    int m_iFrameInterval = 16;
+    qint64 m_iLastFrame = -16;
+    QTimer m_RepaintTimer;
+    float m_fViewX = 0, m_fViewY = 0, m_fViewW = 0, m_fViewH = 0;
+    bool m_bShowBorders = false;
+    GLFillStyle m_BorderStyle;
+};
+
+#endif

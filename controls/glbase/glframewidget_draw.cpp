@@ -1,0 +1,217 @@
+#include "glframewidget.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <algorithm>
+
+void GLFrameWidget::DrawLines(GLLines& lines) { DrawPoints(lines.LineStyle(), lines.Vertices(), GL_LINES, false); }
+
+void GLFrameWidget::DrawPoints(const GLLineStyle& style, const std::vector<float>& vertices, unsigned int type,
+                               bool close)
+{
+    if (vertices.size() < 2 || style.Size() == 0 || style.LineStyle() == eLineNone)
+        return;
+    // One-pixel lines on integer coordinates would straddle two pixels; the shift puts them on centres.
+    if (style.OddSize())
+        glTranslatef(m_fLineOffsetX, m_fLineOffsetY, 0);
+    if (style.LineStyle() == eLineDotted) {
+        glEnable(GL_LINE_STIPPLE);
+        glLineStipple(style.Size(), 0x1111);
+    }
+    glLineWidth(float(style.Size()));
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(2, GL_FLOAT, 0, vertices.data());
+    BeginColor(style.FgColor());
+    const GLsizei count = GLsizei(vertices.size() / 2);
+    glDrawArrays(type, 0, count);
+    if (close && count > 1) {
+        const GLuint closing[] = {GLuint(count - 1), 0};
+        glDrawElements(type, 2, GL_UNSIGNED_INT, closing);
+    }
+    EndColor(style.FgColor());
+    glDisableClientState(GL_VERTEX_ARRAY);
+    if (style.LineStyle() == eLineDotted)
+        glDisable(GL_LINE_STIPPLE);
+    if (style.OddSize())
+        glTranslatef(-m_fLineOffsetX, -m_fLineOffsetY, 0);
+}
+
+namespace
+{
+// Collects the tessellator's output as independent triangles.
+struct Triangulation
+{
+    const float* pVertices;
+    std::vector<float> vTriangles;
+    bool bFailed = false;
+};
+
+void OnVertex(void* data, void* polygon)
+{
+    auto* t = static_cast<Triangulation*>(polygon);
+    const size_t index = reinterpret_cast<size_t>(data);
+    t->vTriangles.push_back(t->pVertices[2 * index]);
+    t->vTriangles.push_back(t->pVertices[2 * index + 1]);
+}
+
+// Forcing edge-flag reporting makes the tessellator emit plain triangles only, never fans or strips.
+void OnEdgeFlag(GLboolean, void*) {}
+void OnError(GLenum, void* polygon) { static_cast<Triangulation*>(polygon)->bFailed = true; }
+
+// Self-intersections need new vertices, which a fill of the original vertices cannot draw.
+void OnCombine(GLdouble[3], void*[4], GLfloat[4], void** out, void* polygon)
+{
+    static_cast<Triangulation*>(polygon)->bFailed = true;
+    *out = nullptr;
+}
+
+std::vector<float> Triangulate(const std::vector<float>& vertices)
+{
+    Triangulation result{vertices.data(), {}, false};
+    GLUtesselator* tess = gluNewTess();
+    if (!tess)
+        return {};
+    gluTessCallback(tess, GLU_TESS_VERTEX_DATA, reinterpret_cast<_GLUfuncptr>(OnVertex));
+    gluTessCallback(tess, GLU_TESS_EDGE_FLAG_DATA, reinterpret_cast<_GLUfuncptr>(OnEdgeFlag));
+    gluTessCallback(tess, GLU_TESS_ERROR_DATA, reinterpret_cast<_GLUfuncptr>(OnError));
+    gluTessCallback(tess, GLU_TESS_COMBINE_DATA, reinterpret_cast<_GLUfuncptr>(OnCombine));
+    gluTessProperty(tess, GLU_TESS_WINDING_RULE, GLU_TESS_WINDING_NONZERO);
+    gluTessNormal(tess, 0, 0, 1);
+    std::vector<GLdouble> coords(vertices.size() / 2 * 3);
+    gluTessBeginPolygon(tess, &result);
+    gluTessBeginContour(tess);
+    for (size_t i = 0; i < vertices.size() / 2; ++i) {
+        coords[3 * i] = vertices[2 * i];
+        coords[3 * i + 1] = vertices[2 * i + 1];
+        coords[3 * i + 2] = 0;
+        gluTessVertex(tess, &coords[3 * i], reinterpret_cast<void*>(i));
+    }
+    gluTessEndContour(tess);
+    gluTessEndPolygon(tess);
+    gluDeleteTess(tess);
+    if (result.bFailed)
+        result.vTriangles.resize(result.vTriangles.size() / 6 * 6);
+    return result.vTriangles;
+}
+} // namespace
+
+void GLFrameWidget::FillConcave(const GLPolygon& polygon)
+{
+    const std::vector<float> triangles = Triangulate(const_cast<GLPolygon&>(polygon).Vertices());
+    if (triangles.empty())
+        return;
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(2, GL_FLOAT, 0, triangles.data());
+    glDrawArrays(GL_TRIANGLES, 0, GLsizei(triangles.size() / 2));
+    glDisableClientState(GL_VERTEX_ARRAY);
+}
+
+void GLFrameWidget::DrawPolygon(GLPolygon& polygon, bool close)
+{
+    if (polygon.VertexCount() == 0)
+        return;
+    const GLFillStyle& fill = polygon.GetFillStyle();
+    glTranslatef(0.49f, 0.49f, 0);
+    switch (fill.FillStyle()) {
+    case eFillSolid:
+    case eFillSolidConcave:
+        PremultipliedColor(fill.FgColor());
+        if (fill.FgColor().alpha() != 255)
+            BeginBlend(true);
+        if (fill.FillStyle() == eFillSolid) {
+            glEnableClientState(GL_VERTEX_ARRAY);
+            glVertexPointer(2, GL_FLOAT, 0, polygon.VertexData());
+            glDrawArrays(GL_TRIANGLE_FAN, 0, polygon.VertexCount());
+            glDisableClientState(GL_VERTEX_ARRAY);
+        } else {
+            FillConcave(polygon);
+        }
+        if (fill.FgColor().alpha() != 255)
+            EndBlend();
+        break;
+    case eFillHGradient:
+    case eFillVGradient: {
+        if (polygon.NeedsRecalc()) {
+            polygon.CalcColors();
+            polygon.SetRecalcDone();
+        }
+        const bool blend = fill.FgColor().alpha() != 255 || fill.BgColor().alpha() != 255;
+        if (blend)
+            BeginBlend(true);
+        glShadeModel(GL_SMOOTH);
+        glEnableClientState(GL_VERTEX_ARRAY);
+        glEnableClientState(GL_COLOR_ARRAY);
+        glVertexPointer(2, GL_FLOAT, 0, polygon.VertexData());
+        glColorPointer(4, GL_UNSIGNED_BYTE, 0, polygon.Colors().data());
+        glDrawArrays(GL_TRIANGLE_FAN, 0, polygon.VertexCount());
+        glDisableClientState(GL_COLOR_ARRAY);
+        glDisableClientState(GL_VERTEX_ARRAY);
+        glShadeModel(GL_FLAT);
+        if (blend)
+            EndBlend();
+        break;
+    }
+    default:
+        break;
+    }
+    glTranslatef(-0.49f, -0.49f, 0);
+    DrawPoints(polygon.GetLineStyle(), polygon.Vertices(), GL_LINE_STRIP, close);
+}
+
+namespace
+{
+int TextureEdge(int size)
+{
+    int edge = 4;
+    while (edge < size)
+        edge *= 2;
+    return edge;
+}
+} // namespace
+
+void GLFrameWidget::DrawImage(int x, int y, int w, int h, const QImage& image)
+{
+    if (image.isNull() || w <= 0 || h <= 0)
+        return;
+    const int texW = TextureEdge(image.width());
+    const int texH = TextureEdge(image.height());
+    // Larger images are not split into tiles: drawing them would fail inside the driver.
+    if (texW > m_iMaxTextureSize || texH > m_iMaxTextureSize) {
+        LogError("Image larger than the maximum texture size", "DrawImage");
+        return;
+    }
+    const int rowWidth = ((image.width() - 1) / 4) * 4 + 4;
+    QImage pixels = rowWidth != image.width() ? image.copy(0, 0, rowWidth, image.height()) : image;
+    if (pixels.format() != QImage::Format_ARGB32)
+        pixels = pixels.convertToFormat(QImage::Format_ARGB32);
+
+    glEnable(GL_TEXTURE_2D);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    BeginBlend(false);
+    glColor4f(1, 1, 1, 1);
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, texW, texH, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, rowWidth, pixels.height(), GL_BGRA, GL_UNSIGNED_BYTE, pixels.constBits());
+    const float s = float(image.width()) / texW;
+    const float t = float(image.height()) / texH;
+    const float corners[] = {float(x), float(y + h), float(x + w), float(y + h), float(x + w), float(y), float(x), float(y)};
+    const float coords[] = {0, t, s, t, s, 0, 0, 0};
+    glVertexPointer(2, GL_FLOAT, 0, corners);
+    glTexCoordPointer(2, GL_FLOAT, 0, coords);
+    glDrawArrays(GL_QUADS, 0, 4);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glDeleteTextures(1, &texture);
+    EndBlend();
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisable(GL_TEXTURE_2D);
+}

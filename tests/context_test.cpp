@@ -1,0 +1,163 @@
+#include "support/render_fixture.h"
+#include "iglinfo0.h"
+
+#include <QResizeEvent>
+#include <QtTest>
+#include <gtest/gtest.h>
+
+namespace
+{
+qint64 s_iNow = 1000;
+qint64 FakeClock() { return s_iNow; }
+
+GLPlatform::ScreenInfo s_Screen{32, "screen A"};
+GLPlatform::ScreenInfo FakeScreen() { return s_Screen; }
+
+struct FakeTime
+{
+    FakeTime() { GLPlatform::SetClock(FakeClock); }
+    ~FakeTime() { GLPlatform::SetClock(nullptr); }
+};
+
+struct Registry : IGLInfo0
+{
+    std::vector<IGLWidget*> vWidgets;
+    void registerWidget(IGLWidget* w) override { vWidgets.push_back(w); }
+    void unregisterWidget(IGLWidget* w) override { vWidgets.erase(std::find(vWidgets.begin(), vWidgets.end(), w)); }
+};
+} // namespace
+
+TEST(Context, FirstRenderInitialisesOnlyAtTwoByTwo)
+{
+    TestSurface tiny;
+    tiny.setMinimumSize(0, 0);
+    tiny.resize(1, 5);
+    QImage img;
+    EXPECT_FALSE(tiny.RenderToImage(&img));
+    EXPECT_FALSE(tiny.initialized());
+    EXPECT_EQ(tiny.initializeError(), GLFrameWidget::eInitNoError);
+    EXPECT_EQ(tiny.info(), "GLFrameWidget (ScanBuffer) Not yet initialized\n");
+    tiny.resize(3, 5);
+    EXPECT_TRUE(tiny.RenderToImage(&img));
+    EXPECT_TRUE(tiny.initialized());
+    EXPECT_EQ(img.size(), QSize(3, 5));
+    EXPECT_TRUE(tiny.softwareRenderer());
+    EXPECT_TRUE(tiny.info().contains(" HardwareRenderer: - ")) << tiny.info().toStdString();
+    EXPECT_GE(tiny.GetMaxTextureSize(), 1024);
+    EXPECT_FALSE(tiny.ActiveContext()) << "no context stays current after a frame";
+}
+
+TEST(Context, EveryFailureCodeReportsItsMessage)
+{
+    RecordingErrorHandler errors;
+    const std::pair<int, const char*> cases[] = {{5, "CreateDIBSection failed"}, {6, "CreateCompatibleDC failed"},
+                                                 {7, "SelectObject failed"}, {8, "ChoosePixelFormat failed"},
+                                                 {10, "wglCreateContext failed"}, {11, "wglMakeCurrent failed"}};
+    for (auto [code, text] : cases) {
+        errors.vLogged.clear();
+        errors.vShown.clear();
+        TestSurface w;
+        w.resize(10, 10);
+        GLPlatform::InjectFailure(code);
+        QImage img;
+        EXPECT_FALSE(w.RenderToImage(&img));
+        EXPECT_EQ(w.initializeError(), code);
+        ASSERT_EQ(errors.vLogged.size(), 1u) << code;
+        EXPECT_EQ(errors.vLogged[0].sMessage, text);
+        EXPECT_EQ(errors.vLogged[0].sClass, "GLFrameWidget");
+        EXPECT_EQ(errors.vLogged[0].sFunction, "InitContext");
+        EXPECT_TRUE(errors.vLogged[0].sFile.endsWith("controls/glbase/glframewidget"));
+        ASSERT_EQ(errors.vShown.size(), 1u);
+        EXPECT_EQ(errors.vShown[0].first,
+                  QString("OpenGL Resources low - Widget could not be initialized. (%1) Try to reopen the window.")
+                      .arg(text));
+        EXPECT_TRUE(errors.vShown[0].second);
+        EXPECT_TRUE(w.info().endsWith(QString("\n*** Initialize ended with error:\t%1\n").arg(text)));
+        EXPECT_FALSE(w.RenderToImage(&img)) << "a failed widget stays failed";
+        EXPECT_EQ(errors.vLogged.size(), 1u);
+    }
+    GLFrameWidget::setShowError(false);
+    TestSurface quiet;
+    quiet.resize(10, 10);
+    GLPlatform::InjectFailure(6);
+    QImage img;
+    errors.vShown.clear();
+    EXPECT_FALSE(quiet.RenderToImage(&img));
+    EXPECT_TRUE(errors.vShown.empty());
+    EXPECT_TRUE(errors.Logged("CreateCompatibleDC failed"));
+    GLFrameWidget::setShowError(true);
+}
+
+TEST(Context, LostDisplayIsReportedOnceAndLeavesTheImageAlone)
+{
+    RecordingErrorHandler errors;
+    GLPlatform::SetScreenProbe(FakeScreen);
+    TestSurface a, b;
+    a.resize(8, 8);
+    b.resize(8, 8);
+    QImage img;
+    ASSERT_TRUE(a.RenderToImage(&img));
+    ASSERT_TRUE(b.RenderToImage(&img));
+    s_Screen.iDepth = 16;
+    QImage untouched(4, 4, QImage::Format_RGB32);
+    untouched.fill(Qt::yellow);
+    img = untouched;
+    EXPECT_FALSE(a.RenderToImage(&img));
+    EXPECT_FALSE(b.RenderToImage(&img));
+    EXPECT_FALSE(a.RenderToImage(&img));
+    EXPECT_EQ(img, untouched);
+    EXPECT_EQ(a.initializeError(), GLFrameWidget::eInitDeviceLost);
+    EXPECT_TRUE(a.initialized());
+    EXPECT_EQ(errors.vLogged.size(), 1u);
+    ASSERT_EQ(errors.vShown.size(), 1u);
+    EXPECT_EQ(errors.vShown[0].first, "OpenGL Resources low - Widget could not be initialized. (Display device lost) "
+                                      "Try to reopen the window.");
+    GLPlatform::SetScreenProbe(nullptr);
+}
+
+TEST(Context, RegistryAndResizeLimits)
+{
+    Registry registry;
+    GLFrameWidget::setOpenGLInfo(&registry);
+    RecordingErrorHandler errors;
+    {
+        TestSurface w;
+        ASSERT_EQ(registry.vWidgets.size(), 1u);
+        w.resize(10, 10);
+        QImage img;
+        ASSERT_TRUE(w.RenderToImage(&img));
+        QResizeEvent tiny(QSize(1, 0), QSize(10, 10));
+        QCoreApplication::sendEvent(&w, &tiny);
+        EXPECT_TRUE(errors.Logged("Width < 2"));
+        EXPECT_TRUE(errors.Logged("Height < 2"));
+        EXPECT_EQ(w.GetWidth(), 2);
+        EXPECT_EQ(w.GetHeight(), 2);
+        EXPECT_GE(w.iResizes, 1);
+    }
+    EXPECT_TRUE(registry.vWidgets.empty());
+    GLFrameWidget::setOpenGLInfo(nullptr);
+}
+
+TEST(Frame, PacingDefersEarlyPaintsAndBlocksNesting)
+{
+    FakeTime time;
+    TestSurface w;
+    int frames = 0;
+    w.paint = [&](TestSurface& s) {
+        ++frames;
+        s.repaint();  // nested: must not produce a second frame
+    };
+    w.resize(20, 20);
+    w.show();
+    QCoreApplication::processEvents();
+    frames = 0;
+    s_iNow += 100;
+    w.repaint();
+    EXPECT_EQ(frames, 1);
+    s_iNow += 5;
+    w.repaint();
+    EXPECT_EQ(frames, 1) << "5 ms after a frame the request is deferred";
+    s_iNow += 11;
+    QTest::qWait(20);
+    EXPECT_EQ(frames, 2) << "the repaint timer delivers the deferred frame";
+}
