@@ -1,0 +1,54 @@
+// Runs under a real X server (Xvfb): both paths present onto a real window.
+#include "support/render_fixture.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QtTest>
+#include <gtest/gtest.h>
+
+namespace
+{
+using GL = GLFrameWidget;
+
+void PaintScene(TestSurface& w)
+{
+    GL::GLPolygon box;
+    box.SetFillStyle(GL::GLFillStyle(GL::eFillSolid, QColor(255, 0, 0), QColor()));
+    box.SetRect(10, 10, 30, 20);
+    w.DrawPolygon(box, false);
+    GL::GLLines line;
+    line.SetLineStyle(GL::GLLineStyle(GL::eLineSolid, 1, QColor(0, 255, 0)));
+    line.AddLine(5, 50, 60, 50);
+    w.DrawLines(line);
+}
+
+// Shows the scene in a window and compares the X server's pixels with what RenderToImage returns.
+void ExpectWindowShowsRenderedImage(GLPlatform::eRenderPath path, bool software)
+{
+    GLFrameWidget::setRenderPath(path);
+    TestSurface w;
+    w.paint = PaintScene;
+    w.resize(80, 64);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    QImage rendered;
+    ASSERT_TRUE(w.RenderToImage(&rendered)) << w.info().toStdString();
+    EXPECT_EQ(w.softwareRenderer(), software);
+    QTest::qWait(40);
+    w.repaint();
+    QTest::qWait(40);
+    const QImage shown = QGuiApplication::primaryScreen()->grabWindow(w.winId()).toImage().convertToFormat(
+        QImage::Format_RGB32);
+    ASSERT_EQ(shown.size(), rendered.size());
+    const QImage expected = rendered.convertToFormat(QImage::Format_RGB32);
+    for (auto [x, y] : {std::pair{20, 20}, {5, 50}, {60, 50}, {70, 10}, {30, 51}})
+        EXPECT_EQ(shown.pixel(x, y), expected.pixel(x, y)) << x << ", " << y;
+    EXPECT_EQ(expected.pixel(20, 20), 0xFFFF0000u);
+    EXPECT_EQ(expected.pixel(60, 50), 0xFF00FF00u);
+    GLFrameWidget::setRenderPath(GLPlatform::ePathAuto);
+}
+} // namespace
+
+TEST(Window, ScanBufferPathPresentsOnTheWindow) { ExpectWindowShowsRenderedImage(GLPlatform::ePathScanBuffer, true); }
+
+TEST(Window, WindowPathPresentsOnTheWindow) { ExpectWindowShowsRenderedImage(GLPlatform::ePathWindow, false); }
