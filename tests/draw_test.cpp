@@ -240,3 +240,36 @@ TEST(Frame, ViewportsAndClipPlanesClip)
     expectColour(img, 5, 35, 0xFF0000FF);
     expectColour(img, 30, 35, 0xFF00FF00);
 }
+
+TEST(BadInput, OutsideAPaintAndOversizedImagesDrawNothing)
+{
+    RecordingErrorHandler errors;
+    TestSurface w;
+    w.resize(20, 20);
+    GL::GLLines lines = Segment(0, 0, 10, 0, GL::GLLineStyle(GL::eLineSolid, 1, Red));
+    GL::GLPolygon p;
+    p.SetFillStyle(GL::GLFillStyle(GL::eFillSolidConcave, Red, Red));
+    p.SetRect(0, 0, 5, 5);
+    QImage bitmap(4, 4, QImage::Format_ARGB32);
+    bitmap.fill(Qt::red);
+    auto drawAll = [&] {
+        w.DrawLines(lines);
+        w.DrawPolygon(p, true);
+        w.DrawImage(0, 0, 4, 4, bitmap);
+    };
+    drawAll();  // before any context exists
+    QImage img;
+    ASSERT_TRUE(w.RenderToImage(&img));
+    drawAll();  // between frames, with no context current
+    EXPECT_TRUE(errors.vLogged.empty());
+
+    QImage wide(w.GetMaxTextureSize() + 1, 1, QImage::Format_ARGB32);
+    wide.fill(Qt::red);
+    w.paint = [&](TestSurface& s) {
+        s.DrawImage(0, 0, 20, 20, wide);
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    };
+    ASSERT_TRUE(w.RenderToImage(&img));
+    EXPECT_TRUE(errors.Logged("Image larger than the maximum texture size"));
+    EXPECT_TRUE(litColumns(img, 10).empty());
+}

@@ -40,6 +40,10 @@ const char* const s_aFrameBufferProcs[] = {
     "glGetFramebufferAttachmentParameteriv", "glGenerateMipmap"};
 
 const char* const s_pSourceFile = "controls/glbase/glframewidget";
+
+// Entry points beyond GL 1.1 are process-wide, looked up at every initialisation.
+using BlendFuncSeparateProc = void (*)(GLenum, GLenum, GLenum, GLenum);
+BlendFuncSeparateProc s_pBlendFuncSeparate = nullptr;
 } // namespace
 
 GLFrameWidget::GLFrameWidget(QWidget* parent) : QWidget(parent)
@@ -191,7 +195,8 @@ void GLFrameWidget::ReadCapabilities()
                 return false;
         return true;
     };
-    m_bBlendFuncSeparate = m_sExtensions.contains("GL_EXT_blend_func_separate") && found({"glBlendFuncSeparate"});
+    s_pBlendFuncSeparate = reinterpret_cast<BlendFuncSeparateProc>(m_pContext->ProcAddress("glBlendFuncSeparate"));
+    m_bBlendFuncSeparate = m_sExtensions.contains("GL_EXT_blend_func_separate") && s_pBlendFuncSeparate;
     m_bMultiTexture =
         m_sExtensions.contains("GL_ARB_multitexture") && found({"glActiveTexture", "glMultiTexCoord2f"});
     m_bFrameBufferObject = m_sExtensions.contains("GL_EXT_framebuffer_object") &&
@@ -430,10 +435,8 @@ void GLFrameWidget::BeginBlend(bool premultiplied)
     glEnable(GL_BLEND);
     if (premultiplied) {
         glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
-    } else if (m_bBlendFuncSeparate) {
-        using BlendFuncSeparate = void (*)(GLenum, GLenum, GLenum, GLenum);
-        auto blend = reinterpret_cast<BlendFuncSeparate>(m_pContext->ProcAddress("glBlendFuncSeparate"));
-        blend(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE_MINUS_DST_ALPHA, GL_ONE);
+    } else if (m_bBlendFuncSeparate && s_pBlendFuncSeparate) {
+        s_pBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE_MINUS_DST_ALPHA, GL_ONE);
     } else {
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     }

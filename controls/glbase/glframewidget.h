@@ -188,10 +188,12 @@ public:
     void SetShowBorders(bool show);
     bool ShowBorders() const { return m_bShowBorders; }
 
+    // The drawing operations draw only while the context is current (inside PaintGL); elsewhere nothing.
     void DrawLines(GLLines& lines);
     // Fills by the polygon's fill style, then draws its outline; close adds the last-to-first segment.
     void DrawPolygon(GLPolygon& polygon, bool close);
-    // Draws the image stretched into the rectangle; a null image or empty rectangle draws nothing.
+    // Draws the image stretched into the rectangle; a null image, an empty rectangle or an image
+    // above the maximum texture size (logged) draws nothing.
     void DrawImage(int x, int y, int w, int h, const QImage& image);
 
     QSize sizeHint() const override { return minimumSize(); }

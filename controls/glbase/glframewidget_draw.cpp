@@ -10,7 +10,7 @@ void GLFrameWidget::DrawLines(GLLines& lines) { DrawPoints(lines.LineStyle(), li
 void GLFrameWidget::DrawPoints(const GLLineStyle& style, const std::vector<float>& vertices, unsigned int type,
                                bool close)
 {
-    if (vertices.size() < 2 || style.Size() == 0 || style.LineStyle() == eLineNone)
+    if (!m_bContextCurrent || vertices.size() < 2 || style.Size() == 0 || style.LineStyle() == eLineNone)
         return;
     // One-pixel lines on integer coordinates would straddle two pixels; the shift puts them on centres.
     if (style.OddSize())
@@ -109,7 +109,7 @@ void GLFrameWidget::FillConcave(const GLPolygon& polygon)
 
 void GLFrameWidget::DrawPolygon(GLPolygon& polygon, bool close)
 {
-    if (polygon.VertexCount() == 0)
+    if (!m_bContextCurrent || polygon.VertexCount() == 0)
         return;
     const GLFillStyle& fill = polygon.GetFillStyle();
     glTranslatef(0.49f, 0.49f, 0);
@@ -172,7 +172,7 @@ int TextureEdge(int size)
 
 void GLFrameWidget::DrawImage(int x, int y, int w, int h, const QImage& image)
 {
-    if (image.isNull() || w <= 0 || h <= 0)
+    if (!m_bContextCurrent || image.isNull() || w <= 0 || h <= 0)
         return;
     const int texW = TextureEdge(image.width());
     const int texH = TextureEdge(image.height());
