@@ -4,6 +4,7 @@
 #include <QResizeEvent>
 #include <QtTest>
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace
 {
@@ -86,6 +87,26 @@ TEST(Context, EveryFailureCodeReportsItsMessage)
     EXPECT_TRUE(errors.vShown.empty());
     EXPECT_TRUE(errors.Logged("CreateCompatibleDC failed"));
     GLFrameWidget::setShowError(true);
+}
+
+TEST(Context, ScreensWithoutDepthOrIdentityAreRefused)
+{
+    RecordingErrorHandler errors;
+    GLPlatform::SetScreenProbe(FakeScreen);
+    const std::tuple<int, const char*, int> cases[] = {{8, "screen A", 4}, {0, "", 3}};
+    for (auto [depth, name, code] : cases) {
+        s_Screen = {depth, name};
+        TestSurface w;
+        w.resize(10, 10);
+        QImage img;
+        EXPECT_FALSE(w.RenderToImage(&img));
+        EXPECT_EQ(w.initializeError(), code);
+    }
+    ASSERT_EQ(errors.vLogged.size(), 2u);
+    EXPECT_EQ(errors.vLogged[0].sMessage, "Insufficient color depth");
+    EXPECT_EQ(errors.vLogged[1].sMessage, "GetDC failed");
+    s_Screen = {32, "screen A"};
+    GLPlatform::SetScreenProbe(nullptr);
 }
 
 TEST(Context, LostDisplayIsReportedOnceAndLeavesTheImageAlone)

@@ -52,3 +52,20 @@ void ExpectWindowShowsRenderedImage(GLPlatform::eRenderPath path, bool software)
 TEST(Window, ScanBufferPathPresentsOnTheWindow) { ExpectWindowShowsRenderedImage(GLPlatform::ePathScanBuffer, true); }
 
 TEST(Window, WindowPathPresentsOnTheWindow) { ExpectWindowShowsRenderedImage(GLPlatform::ePathWindow, false); }
+
+TEST(Window, WindowPathFailuresReportTheirCodes)
+{
+    RecordingErrorHandler errors;
+    GLFrameWidget::setRenderPath(GLPlatform::ePathWindow);
+    for (auto [code, text] : {std::pair{9, "SetPixelFormat failed"}, {10, "wglCreateContext failed"},
+                              {11, "wglMakeCurrent failed"}}) {
+        TestSurface w;
+        w.resize(20, 20);
+        GLPlatform::InjectFailure(code);
+        QImage img;
+        EXPECT_FALSE(w.RenderToImage(&img));
+        EXPECT_EQ(w.initializeError(), code);
+        EXPECT_TRUE(errors.Logged(text)) << text;
+    }
+    GLFrameWidget::setRenderPath(GLPlatform::ePathAuto);
+}
