@@ -69,3 +69,36 @@ TEST(Window, WindowPathFailuresReportTheirCodes)
     }
     GLFrameWidget::setRenderPath(GLPlatform::ePathAuto);
 }
+
+namespace
+{
+struct MoveCounter : QObject
+{
+    int iMoves = 0;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        iMoves += event->type() == QEvent::Move;
+        return false;
+    }
+};
+} // namespace
+
+TEST(Window, TheFirstFrameAfterAMovePostsOneMoveEvent)
+{
+    TestSurface w;
+    w.resize(40, 30);
+    w.move(10, 10);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    QImage img;
+    ASSERT_TRUE(w.RenderToImage(&img));
+    MoveCounter counter;
+    w.installEventFilter(&counter);
+    w.move(120, 90);  // Qt's own move event, then the surface's from the next frame
+    QTest::qWait(50);
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(w.RenderToImage(&img));
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(counter.iMoves, 2);
+}
