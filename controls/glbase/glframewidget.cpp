@@ -201,6 +201,7 @@ void GLFrameWidget::ReadCapabilities()
         m_sExtensions.contains("GL_ARB_multitexture") && found({"glActiveTexture", "glMultiTexCoord2f"});
     m_bFrameBufferObject = m_sExtensions.contains("GL_EXT_framebuffer_object") &&
                            allFound(s_aFrameBufferProcs, std::size(s_aFrameBufferProcs));
+    BuildPrograms();
 }
 
 bool GLFrameWidget::MakeContextCurrent()
@@ -256,7 +257,7 @@ void GLFrameWidget::EndContext(bool swap)
 void GLFrameWidget::ReleaseContext()
 {
     if (m_bInitialized && m_eError == eInitNoError && MakeContextCurrent()) {
-        // GL objects of the widget are freed here while its context is current.
+        DeletePrograms();
         m_pContext->DoneCurrent();
         m_bContextCurrent = false;
     }

@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QTimer>
 #include <QWidget>
+#include <initializer_list>
 #include <memory>
 #include <vector>
 
@@ -235,6 +236,21 @@ private:
     void DrawPoints(const GLLineStyle& style, const std::vector<float>& vertices, unsigned int type, bool close);
     void FillConcave(const GLPolygon& polygon);
 
+    // One image program: its objects and the locations looked up after linking.
+    struct GLShaderProgram
+    {
+        unsigned int uVertexShader = 0, uFragmentShader = 0, uProgram = 0;
+        int aUniforms[3] = {-1, -1, -1}; // in the order the program names them
+        int iInVertex = -1, iInTexCoord0 = -1;
+    };
+    bool LoadShaderProcs();
+    bool CreateShader(unsigned int type, unsigned int& shader, const char* source);
+    bool CreateProgram(unsigned int& program, unsigned int vertexShader, unsigned int fragmentShader);
+    bool BuildProgram(GLShaderProgram& program, const char* vertexSource, const char* fragmentSource,
+                      std::initializer_list<const char*> uniforms);
+    void BuildPrograms();
+    void DeletePrograms();
+
     static IErrorHandlerBase* m_pErrorHandler;
     static bool m_bShowError;
     static IColorBase* m_pColors;
@@ -256,6 +272,7 @@ private:
     QPoint m_LastPos;
     bool m_bHardwareFormat = false;
     bool m_bRemoteSession = false;
+    GLShaderProgram m_IndexColorProgram, m_AgedImageProgram, m_AgeingProgram;
 
     bool m_b2DMode = true;
     bool m_bRendering = false;
