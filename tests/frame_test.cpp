@@ -36,10 +36,10 @@ TEST(Frame, SoftwareWarningAppearsOnTheSecondPaintOfTheProcessOnly)
     first.resize(16, 16);
     second.resize(16, 16);
     first.show();
-    QTest::qWaitForWindowExposed(&first);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&first));
     PaintOnce(first);
     second.show();
-    QTest::qWaitForWindowExposed(&second);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&second));
     for (int i = 0; i < 3; ++i) {
         PaintOnce(first);
         PaintOnce(second);

@@ -32,6 +32,7 @@ QString FailureDetail(GLFrameWidget::eInitializeError error)
     return error == GLFrameWidget::eInitDeviceLost ? QStringLiteral("Display device lost") : s_aErrorTexts[error];
 }
 
+const char* const s_aMultiTextureProcs[] = {"glActiveTexture", "glMultiTexCoord2f"};
 const char* const s_aFrameBufferProcs[] = {
     "glIsRenderbuffer", "glBindRenderbuffer", "glDeleteRenderbuffers", "glGenRenderbuffers",
     "glRenderbufferStorage", "glGetRenderbufferParameteriv", "glIsFramebuffer", "glBindFramebuffer",
@@ -108,13 +109,18 @@ QString GLFrameWidget::info()
            " Shader: " + flag(m_bIndexColorProgram && m_bAgedImageProgram && m_bAgeingProgram) + "\n";
 }
 
+void GLFrameWidget::ShowInitFailure(eInitializeError error)
+{
+    ShowMessage(tr("OpenGL Resources low - Widget could not be initialized. (%1) Try to reopen the window.")
+                    .arg(FailureDetail(error)),
+                true);
+}
+
 void GLFrameWidget::FailInit(eInitializeError error, bool release)
 {
     m_eError = error;
     LogError(GetInitializeErrorString(), "InitContext");
-    ShowMessage(tr("OpenGL Resources low - Widget could not be initialized. (%1) Try to reopen the window.")
-                    .arg(FailureDetail(error)),
-                true);
+    ShowInitFailure(error);
     if (release)
         ReleaseContextResources();
 }
@@ -183,24 +189,9 @@ void GLFrameWidget::ReadCapabilities()
     m_fLineOffsetX = 0.5f;
     m_fLineOffsetY = m_sVendor.contains("Intel") ? 0.46f : 0.5f;
 
-    auto found = [this](std::initializer_list<const char*> names) {
-        for (const char* name : names)
-            if (!m_pContext->ProcAddress(name))
-                return false;
-        return true;
-    };
-    auto allFound = [this](const char* const* names, size_t count) {
-        for (size_t i = 0; i < count; ++i)
-            if (!m_pContext->ProcAddress(names[i]))
-                return false;
-        return true;
-    };
-    s_pBlendFuncSeparate = reinterpret_cast<BlendFuncSeparateProc>(m_pContext->ProcAddress("glBlendFuncSeparate"));
-    m_bBlendFuncSeparate = m_sExtensions.contains("GL_EXT_blend_func_separate") && s_pBlendFuncSeparate;
-    m_bMultiTexture =
-        m_sExtensions.contains("GL_ARB_multitexture") && found({"glActiveTexture", "glMultiTexCoord2f"});
-    m_bFrameBufferObject = m_sExtensions.contains("GL_EXT_framebuffer_object") &&
-                           allFound(s_aFrameBufferProcs, std::size(s_aFrameBufferProcs));
+    m_bMultiTexture = m_sExtensions.contains("GL_ARB_multitexture") && m_pContext->HasProcs(s_aMultiTextureProcs);
+    m_bFrameBufferObject =
+        m_sExtensions.contains("GL_EXT_framebuffer_object") && m_pContext->HasProcs(s_aFrameBufferProcs);
     BuildPrograms();
 }
 
@@ -237,9 +228,7 @@ bool GLFrameWidget::BeginContext()
     if (!s_bDeviceLostReported) {
         s_bDeviceLostReported = true;
         LogError("Device lost", "BeginContext");
-        ShowMessage(tr("OpenGL Resources low - Widget could not be initialized. (%1) Try to reopen the window.")
-                        .arg(FailureDetail(eInitDeviceLost)),
-                    true);
+        ShowInitFailure(eInitDeviceLost);
     }
     return false;
 }
@@ -332,9 +321,7 @@ void GLFrameWidget::resizeEvent(QResizeEvent* event)
             ReleaseContext();
             m_eError = eInitCreateDIBSection;
             LogError(GetInitializeErrorString(), "resizeEvent");
-            ShowMessage(tr("OpenGL Resources low - Widget could not be initialized. (%1) Try to reopen the window.")
-                            .arg(FailureDetail(eInitCreateDIBSection)),
-                        true);
+            ShowInitFailure(eInitCreateDIBSection);
         }
     }
     QWidget::resizeEvent(event);

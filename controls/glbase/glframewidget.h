@@ -225,6 +225,7 @@ protected:
 
 private:
     bool InitContext();
+    void ShowInitFailure(eInitializeError error);
     void FailInit(eInitializeError error, bool release);
     void ReadCapabilities();
     void ReleaseContext();

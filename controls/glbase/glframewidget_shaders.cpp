@@ -91,13 +91,25 @@ const char* const s_pSourceE = "#version 110\n"
                                "  gl_FragColor = texture2D(AgedTexture, TexCoord0);\n"
                                "  gl_FragColor.a = gl_FragColor.a - fDiff;\n"
                                "}\n";
+// Shaders and programs keep their logs alike; an empty log is not reported.
+template <typename GetIv, typename GetLog>
+void ReportInfoLog(GLFrameWidget& widget, unsigned int object, GetIv getIv, GetLog getLog, const char* function)
+{
+    GLint length = 0;
+    getIv(object, GL_INFO_LOG_LENGTH, &length);
+    if (length <= 0)
+        return;
+    QByteArray log(length, '\0');
+    getLog(object, length, nullptr, log.data());
+    widget.LogError(QString::fromLatin1(log.constData()), function);
+}
+
 } // namespace
 
 bool GLFrameWidget::LoadShaderProcs()
 {
-    for (const char* name : s_aShaderProcs)
-        if (!m_pContext->ProcAddress(name))
-            return false;
+    if (!m_pContext->HasProcs(s_aShaderProcs))
+        return false;
     auto load = [this](auto& proc, const char* name) {
         proc = reinterpret_cast<std::remove_reference_t<decltype(proc)>>(m_pContext->ProcAddress(name));
     };
@@ -128,13 +140,7 @@ bool GLFrameWidget::CreateShader(unsigned int type, unsigned int& shader, const 
     s_Gl.GetShaderiv(shader, GL_COMPILE_STATUS, &status);
     if (status == 1)
         return true;
-    GLint length = 0;
-    s_Gl.GetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
-    if (length > 0) {
-        QByteArray log(length, '\0');
-        s_Gl.GetShaderInfoLog(shader, length, nullptr, log.data());
-        LogError(QString::fromLatin1(log.constData()), "CreateShader");
-    }
+    ReportInfoLog(*this, shader, s_Gl.GetShaderiv, s_Gl.GetShaderInfoLog, "CreateShader");
     s_Gl.DeleteShader(shader);
     shader = 0;
     return false;
@@ -152,13 +158,7 @@ bool GLFrameWidget::CreateProgram(unsigned int& program, unsigned int vertexShad
     s_Gl.GetProgramiv(program, GL_LINK_STATUS, &status);
     if (status == 1)
         return true;
-    GLint length = 0;
-    s_Gl.GetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
-    if (length > 0) {
-        QByteArray log(length, '\0');
-        s_Gl.GetProgramInfoLog(program, length, nullptr, log.data());
-        LogError(QString::fromLatin1(log.constData()), "CreateProgram");
-    }
+    ReportInfoLog(*this, program, s_Gl.GetProgramiv, s_Gl.GetProgramInfoLog, "CreateProgram");
     s_Gl.DeleteProgram(program);
     program = 0;
     return false;

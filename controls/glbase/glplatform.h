@@ -38,6 +38,15 @@ public:
     // Re-creates the drawable at a new size; false leaves the context without a drawable.
     virtual bool Resize(int width, int height) = 0;
     virtual void* ProcAddress(const char* name) = 0;
+    // True when every named entry point exists.
+    template <size_t N>
+    bool HasProcs(const char* const (&names)[N])
+    {
+        for (const char* name : names)
+            if (!ProcAddress(name))
+                return false;
+        return true;
+    }
     virtual bool IsScanBuffer() const = 0;
     virtual void FormatBits(int& redBits, int& alphaBits, int& stencilBits) const = 0;
 };
