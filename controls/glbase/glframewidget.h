@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+class AxisData;
 class IErrorHandlerBase;
 class IColorBase;
 class IGLInfo0;
@@ -140,6 +141,30 @@ public:
         bool m_bRecalc = true;
     };
 
+    // One visible stretch of an axis: values from..to (to is the value one pixel beyond the last)
+    // over pixels from..to (to is one past the last). Skipped ranges and separators have none.
+    struct GLSection
+    {
+        float fValueFrom = 0, fValueTo = 0;
+        qint16 iPixelFrom = 0, iPixelTo = 0;
+    };
+    class GLBASE_EXPORT GLSections : public std::vector<GLSection>
+    {
+    public:
+        // One section: pixel p has the value min + (max - min) * p / (count - 1).
+        void Build(double min, double max, int count);
+        // One section per pixel section of positive factor of the described axis.
+        void Build(const AxisData& axis);
+
+    private:
+        void Add(double from, double to, int offset, int count);
+    };
+    // Source pixels from..to appear at destination pixels from..to.
+    struct GLDrawSection
+    {
+        qint16 iSrcFrom = 0, iSrcTo = 0, iDstFrom = 0, iDstTo = 0;
+    };
+
     explicit GLFrameWidget(QWidget* parent = nullptr);
     ~GLFrameWidget() override;
     GLFrameWidget(const GLFrameWidget&) = delete;
@@ -222,6 +247,9 @@ protected:
     void BeginColor(const QColor& color);
     void EndColor(const QColor& color);
     void PremultipliedColor(const QColor& color);
+    // Pairs the overlapping value ranges of source and destination sections, both in value order;
+    // pairs empty on either side are left out.
+    static void MergeSections(const GLSections& source, const GLSections& dest, std::vector<GLDrawSection>& out);
 
 private:
     bool InitContext();

@@ -16,6 +16,7 @@ public:
     int iResizes = 0;
     using GLFrameWidget::BeginContext;
     using GLFrameWidget::EndContext;
+    using GLFrameWidget::MergeSections;
 
 protected:
     void PaintGL() override
