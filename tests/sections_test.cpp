@@ -119,3 +119,30 @@ TEST(Sections, EmptyValueSpansYieldNoDrawSection)
     EXPECT_TRUE(Merge(Sections(), Range(0.0, 99.0, 100)).empty());
     EXPECT_TRUE(Merge(Range(0.0, 99.0, 100), Sections()).empty());
 }
+
+TEST(ColorTable, EntriesAreOpaqueRgbBytesInMemory)
+{
+    GLFrameWidget::GLColorTable table;
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(table.data());
+    // Default: grey ramp, bytes i, i, i, 255.
+    EXPECT_EQ(bytes[4 * 7 + 0], 7);
+    EXPECT_EQ(bytes[4 * 7 + 2], 7);
+    EXPECT_EQ(bytes[4 * 7 + 3], 255);
+
+    table.Set(QVector<unsigned int>{qRgba(10, 20, 30, 0), qRgb(200, 100, 50)});
+    EXPECT_EQ(bytes[0], 10);
+    EXPECT_EQ(bytes[1], 20);
+    EXPECT_EQ(bytes[2], 30);
+    EXPECT_EQ(bytes[3], 255); // the element's alpha is ignored
+    EXPECT_EQ(bytes[4], 200);
+    EXPECT_EQ(bytes[6], 50);
+    EXPECT_EQ(table[2], 0xFF000000u); // beyond the vector: opaque black
+    EXPECT_EQ(table[255], 0xFF000000u);
+
+    // An invalid colour reads as black, like a missing element.
+    table.Set(std::vector<QColor>{QColor(1, 2, 3), QColor()});
+    EXPECT_EQ(bytes[0], 1);
+    EXPECT_EQ(bytes[2], 3);
+    EXPECT_EQ(table[1], 0xFF000000u);
+    EXPECT_EQ(table[3], 0xFF000000u);
+}

@@ -8,7 +8,9 @@
 #include <QColor>
 #include <QImage>
 #include <QTimer>
+#include <QVector>
 #include <QWidget>
+#include <array>
 #include <initializer_list>
 #include <memory>
 #include <vector>
@@ -163,6 +165,17 @@ public:
     struct GLDrawSection
     {
         qint16 iSrcFrom = 0, iSrcTo = 0, iDstFrom = 0, iDstTo = 0;
+    };
+
+    // 256 colours for data values, bytes R, G, B, A in memory, as uploaded to colour-table textures.
+    class GLBASE_EXPORT GLColorTable : public std::array<quint32, 256>
+    {
+    public:
+        // Entry i = grey (i, i, i), opaque.
+        GLColorTable();
+        // Entry i from element i (alpha forced opaque); opaque black beyond the given elements.
+        void Set(const QVector<unsigned int>& rgb);
+        void Set(const std::vector<QColor>& colors);
     };
 
     explicit GLFrameWidget(QWidget* parent = nullptr);
