@@ -246,10 +246,13 @@ void GLFrameWidget::EndContext(bool swap)
 void GLFrameWidget::ReleaseContext()
 {
     if (m_bInitialized && m_eError == eInitNoError && MakeContextCurrent()) {
+        ReleaseTextResources(true);
         DeletePrograms();
         m_pContext->DoneCurrent();
         m_bContextCurrent = false;
     }
+    // Without a current context the GL objects go with it; the fonts and names are forgotten all the same.
+    ReleaseTextResources(false);
     ReleaseContextResources();
     m_bInitialized = false;
     m_eError = eInitNoError;

@@ -6,7 +6,9 @@
 #include "iglwidget.h"
 
 #include <QColor>
+#include <QFont>
 #include <QImage>
+#include <QRect>
 #include <QTimer>
 #include <QVector>
 #include <QWidget>
@@ -178,6 +180,143 @@ public:
         void Set(const std::vector<QColor>& colors);
     };
 
+    // ---- Text (glframewidget_text.cpp) ----
+    // Latin-1 text is drawn from a per-font glyph atlas, one quad per character; any other text is
+    // rendered once by Qt into a pooled texture and drawn as one quad.
+
+    // One distinct font and its atlas of the characters 32..255 in 7 rows of 32; owned by the widget.
+    struct GLFont
+    {
+        static constexpr int ciFirstChar = 32;
+        static constexpr int ciChars = 224;
+        static constexpr int ciRows = 7;
+        bool bBold = false, bItalic = false, bUnderline = false;
+        int iHeight = 0;
+        QString sFamily;
+        int iAscent = 0;
+        int aLb[ciChars] = {}, aRb[ciChars] = {}, aW[ciChars] = {}, aCellW[ciChars] = {};
+        float fRowHeight = 0;
+        float aS[ciChars] = {}, aCellS[ciChars] = {};
+        float aT[ciRows] = {};
+        QImage* pImage = nullptr; // the rendered atlas until its texture exists
+        unsigned int uTexture = 0;
+        ~GLFont() { delete pImage; }
+    };
+
+    // A pooled texture holding one rendered text; in use while a GLText is linked to it.
+    struct GLTextTexture
+    {
+        bool bInUse = false;
+        unsigned int uTexture = 0;
+        quint64 iTicket = 0; // changes at every hand-out, so a stale copy of a GLText cannot free it
+    };
+
+    // A text label that caches its layout; the quads are rebuilt only after a setter changed a value.
+    // Copies share the cached font and the pooled texture; whichever unlinks first frees the texture,
+    // and a copy still drawing it then renders its own anew.
+    class GLBASE_EXPORT GLText
+    {
+    public:
+        // Unchanged text does nothing; text above Latin-1 is measured on widget's device (null: none).
+        void SetText(const QString& text, GLFrameWidget* widget);
+        void SetFont(const QFont& font, GLFrameWidget* widget);
+        void SetPos(float x, float y);
+        void SetColor(const QColor& color);
+        // Mirrors the quads vertically (texture top at the larger y).
+        void SetFlipY(bool flip);
+        // The background rectangle behind the text; eFillNone draws none. No outline is drawn.
+        void SetFillStyle(const GLFillStyle& style);
+        const GLFillStyle& GetFillStyle() const { return m_Background.GetFillStyle(); }
+        // Gives the pooled texture back for reuse (text above Latin-1 only); the destructor does too.
+        void Unlink();
+        // Equal fonts and texts; position, colour and styles are not compared.
+        bool operator==(const GLText& other) const { return m_Font == other.m_Font && m_sText == other.m_sText; }
+        bool operator!=(const GLText& other) const { return !(*this == other); }
+
+        const QString& Text() const { return m_sText; }
+        const QFont& Font() const { return m_Font; }
+        const QColor& Color() const { return m_cColor; }
+        float X() const { return m_fX; }
+        float Y() const { return m_fY; }
+        bool FlipY() const { return m_bFlipY; }
+        bool IsLatin1() const { return m_bLatin1; }
+        // Bounding rectangle of text above Latin-1; (0, 0, -1, -1) until such a text is set.
+        const QRect& BoundingRect() const { return m_BoundingRect; }
+
+    private:
+        friend class GLFrameWidget;
+        bool m_bFlipY = false;
+        float m_fX = 0, m_fY = 0;
+        QColor m_cColor;
+        GLPolygon m_Background;
+        QFont m_Font;
+        QString m_sText;
+        QRect m_BoundingRect;
+        bool m_bLatin1 = true;
+        QByteArray m_aLatin1;
+        bool m_bChanged = true;
+        GLFont* m_pFont = nullptr;
+        std::vector<float> m_vQuads; // per vertex x, y, s, t; four vertices per quad
+        // Holds a pooled texture in use; a copy shares it, a move hands it over, destruction unlinks.
+        struct TextureLink
+        {
+            std::shared_ptr<GLTextTexture> pTexture;
+            quint64 iTicket = 0;
+            TextureLink() = default;
+            TextureLink(const TextureLink& other) = default;
+            TextureLink(TextureLink&& other) noexcept : pTexture(std::move(other.pTexture)), iTicket(other.iTicket)
+            {
+                other.iTicket = 0;
+            }
+            TextureLink& operator=(const TextureLink& other)
+            {
+                if (pTexture != other.pTexture)
+                    Release();
+                pTexture = other.pTexture;
+                iTicket = other.iTicket;
+                return *this;
+            }
+            TextureLink& operator=(TextureLink&& other) noexcept
+            {
+                if (this == &other)
+                    return *this;
+                if (pTexture != other.pTexture)
+                    Release();
+                pTexture = std::move(other.pTexture);
+                iTicket = other.iTicket;
+                other.iTicket = 0;
+                return *this;
+            }
+            ~TextureLink() { Release(); }
+            void Release()
+            {
+                if (Held())
+                    pTexture->bInUse = false;
+                pTexture.reset();
+                iTicket = 0;
+            }
+            // Still ours: no copy unlinked it and the pool has not handed it to another text since.
+            bool Held() const { return pTexture && pTexture->bInUse && pTexture->iTicket == iTicket; }
+        };
+        TextureLink m_Link;
+        quint64 m_iFontGeneration = 0; // the widget font list m_pFont was taken from
+    };
+
+    // Size classes per dimension of the text texture pool: widths and heights 4 * 2^0 .. 4 * 2^15.
+    static constexpr int iMaxTextTex = 16;
+    // Width and height of the drawn text; Latin-1: ink box of the characters, height of the font.
+    GLSize GetTextExtent(GLText& text);
+    int GetTextAscent(GLText& text);
+    int GetTextHeight(GLText& text);
+    // Draws the text (nothing outside a frame, at alpha 0 or for empty text). standalone sets up and
+    // restores all GL state; otherwise the caller has enabled blending (one, one minus source alpha),
+    // alpha test, texturing and the vertex and texture-coordinate arrays for a batch. boundTexture, when
+    // not null, remembers the bound texture so that consecutive texts of one atlas bind it once.
+    void DrawTextW(GLText& text, bool standalone, unsigned int* boundTexture);
+    // How often text quads were rebuilt; lets diagnostics see that unchanged labels are cached.
+    int TextLayoutCount() const { return m_iTextLayouts; }
+    // ---- end of text ----
+
     explicit GLFrameWidget(QWidget* parent = nullptr);
     ~GLFrameWidget() override;
     GLFrameWidget(const GLFrameWidget&) = delete;
@@ -292,6 +431,25 @@ private:
                       std::initializer_list<const char*> uniforms);
     void BuildPrograms();
     void DeletePrograms();
+
+    // Text: fonts and the text texture pool (glframewidget_text.cpp).
+    struct TextTextureBucket
+    {
+        std::vector<std::shared_ptr<GLTextTexture>> vTextures;
+        QImage scratch;                 // ARGB32 premultiplied, made on first use
+        std::vector<unsigned char> vBytes; // luminance-alpha upload buffer
+    };
+    GLFont* GetFont(const QFont& font);
+    std::shared_ptr<GLTextTexture> CreateTextTexture(int w, int h, int& texW, int& texH);
+    GLFont* CachedFont(GLText& text);
+    void MakeAtlasTexture(GLFont& font);
+    void BuildLatin1Quads(GLText& text, const GLFont& font);
+    void BuildTextureQuad(GLText& text, const GLFont& font);
+    void ReleaseTextResources(bool deleteGLObjects);
+    std::vector<std::unique_ptr<GLFont>> m_vFonts;
+    TextTextureBucket m_aTextTextures[iMaxTextTex][iMaxTextTex];
+    quint64 m_iFontGeneration = 0;
+    int m_iTextLayouts = 0;
 
     static IErrorHandlerBase* m_pErrorHandler;
     static bool m_bShowError;
