@@ -148,7 +148,13 @@ void GLFrameWidget::DeleteLineImage(int id)
 
 void GLFrameWidget::ReleaseLineImages()
 {
-    const bool madeCurrent = !m_bContextCurrent && m_pContext && MakeContextCurrent();
+    // The context is made current only when there are textures to delete, so a release without
+    // line images behaves as before they existed.
+    const bool hasTextures =
+        !m_vFreeTileTextures.empty() || std::any_of(m_vLineImages.begin(), m_vLineImages.end(), [](const auto& image) {
+            return image->uColorTableTexture != 0 || !image->TileLines.empty();
+        });
+    const bool madeCurrent = hasTextures && !m_bContextCurrent && m_pContext && MakeContextCurrent();
     for (size_t id = 0; id < m_vLineImages.size(); ++id)
         DeleteLineImage(int(id));
     m_vLineImages.clear();
