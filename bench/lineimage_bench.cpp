@@ -82,7 +82,7 @@ void BM_WaterfallAppendWhileDrawing(benchmark::State& state)
         long appended = 0, frames = 0;
         double rssFull = 0, rssLow = 1e30, rssHigh = 0;
         std::vector<double> samples;
-        Clock::duration drawCost{};
+        Clock::duration drawCost{}, drawTotal{};
         Clock::time_point frameStart, appendEnd;
         // Each frame appends lines until only the last frame's drawing time is left of its 16 ms.
         surface.paint = [&](BenchSurface& s) {
@@ -107,6 +107,7 @@ void BM_WaterfallAppendWhileDrawing(benchmark::State& state)
             surface.RenderToImage(&image);
             ++frames;
             drawCost = Clock::now() - appendEnd; // drawing and read-back, kept free in the next frame
+            drawTotal += drawCost;
             if (appended >= nextSample) {
                 const double rss = ResidentMiB();
                 samples.push_back(rss);
@@ -121,6 +122,9 @@ void BM_WaterfallAppendWhileDrawing(benchmark::State& state)
         state.SetIterationTime(seconds);
         state.counters["lines_per_s"] = double(appended - firstAppended) / seconds;
         state.counters["frames_per_s"] = double(frames) / seconds;
+        state.counters["draw_ms"] = std::chrono::duration<double, std::milli>(drawTotal).count() / double(frames);
+        state.counters["append_us_per_line"] =
+            (seconds - std::chrono::duration<double>(drawTotal).count()) * 1e6 / double(appended - firstAppended);
         state.counters["kept_lines"] = double(surface.GetLineImageAvailableTimeRange(id).second -
                                               surface.GetLineImageAvailableTimeRange(id).first + 1);
         state.counters["bytes_per_kept_line"] = (rssFull - rssBefore) * 1024.0 * 1024.0 / ciKept;
@@ -132,6 +136,40 @@ void BM_WaterfallAppendWhileDrawing(benchmark::State& state)
         state.SetLabel(surface.IndexMode() ? "index mode" : "software mode");
     }
 }
+// The view alone: a frame of 10,000 kept lines without new ones, read back like every software frame.
+void BM_WaterfallDrawOnly(benchmark::State& state)
+{
+    BenchSurface surface;
+    surface.resize(1024, 600);
+    QImage image;
+    const int id = surface.CreateLineImage();
+    surface.SetLineImageBufferHeight(id, ciKept);
+    surface.SetLineImageXAxis(id, 0.0, 1000.0, ciWidth);
+    surface.SetLineImageDestXAxis(id, 0.0, 1000.0, 1024);
+    surface.SetLineImageYAxis(id, 0.0, ciKept);
+    surface.SetLineImageDestYAxis(id, 0.0, ciKept);
+    bool filled = false;
+    surface.paint = [&](BenchSurface& s) {
+        for (int i = 0; !filled && i < ciKept; ++i)
+            s.SetLineImageData(id, static_cast<unsigned long long>(i + 1), SpectrumLine(i % 64).data());
+        filled = true;
+        if (state.range(0)) {
+            s.BeginViewPort(0, 0, 1024, 600);
+            s.DrawLineImage(id);
+            s.EndViewPort(0, 0);
+        }
+    };
+    if (!surface.RenderToImage(&image)) {
+        state.SkipWithError("no context");
+        return;
+    }
+    for (auto _ : state)
+        surface.RenderToImage(&image);
+    state.SetLabel(std::string(surface.IndexMode() ? "index mode" : "software mode") +
+                   (state.range(0) ? "" : ", empty frame"));
+}
+BENCHMARK(BM_WaterfallDrawOnly)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 BENCHMARK(BM_WaterfallAppendWhileDrawing)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 } // namespace
 
