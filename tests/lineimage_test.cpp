@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <set>
 #include <string>
 
@@ -45,6 +46,17 @@ public:
     using GLFrameWidget::LineImage;
     bool IndexMode() const { return m_bMultiTexture && m_bIndexColorProgram; }
 };
+
+// Renders one frame of the lambda on a fresh w x h surface, as render() does, with the tiles in view.
+QImage renderLines(int w, int h, const std::function<void(LineSurface&)>& paint)
+{
+    LineSurface surface;
+    surface.resize(w, h);
+    surface.paint = [&](TestSurface&) { paint(surface); };
+    QImage image;
+    EXPECT_TRUE(surface.RenderToImage(&image)) << surface.info().toStdString();
+    return image;
+}
 
 bool StrippedRun()
 {
@@ -333,8 +345,7 @@ TEST(LineImage, BothModesDrawTheSameWaterfall)
     // 300 lines of 300 values: two tile lines, two tiles each; every value including 255 occurs.
     auto value = [](int line, int column) { return (line * 5 + column * 3) % 256; };
     bool indexMode = false;
-    const QImage img = render(300, 300, [&](TestSurface& s) {
-        auto& w = static_cast<LineSurface&>(s);
+    const QImage img = renderLines(300, 300, [&](LineSurface& w) {
         indexMode = w.IndexMode();
         const int id = LineImageWithWidth(w, 300, 300);
         w.SetLineImageColorTable(id, table);
@@ -404,8 +415,7 @@ TEST(LineImage, ColourTableChangesReachOnlyLaterLinesInSoftwareMode)
 {
     const QVector<unsigned int> before = Palette(0), after = Palette(100);
     bool indexMode = false;
-    const QImage img = render(64, 64, [&](TestSurface& s) {
-        auto& w = static_cast<LineSurface&>(s);
+    const QImage img = renderLines(64, 64, [&](LineSurface& w) {
         indexMode = w.IndexMode();
         const int id = LineImageWithWidth(w, 64, 64);
         w.SetLineImageDestXAxis(id, 0, 63, 64);
@@ -515,8 +525,7 @@ TEST(LineImage, WideAndEmptyLines)
     const QVector<unsigned int> table = Palette(3);
     int maxTexture = 0;
     bool indexMode = false;
-    const QImage img = render(64, 16, [&](TestSurface& s) {
-        auto& w = static_cast<LineSurface&>(s);
+    const QImage img = renderLines(64, 16, [&](LineSurface& w) {
         indexMode = w.IndexMode();
         maxTexture = w.GetMaxTextureSize();
         // Wider than any texture: the tiles carry it, and the last columns draw.
