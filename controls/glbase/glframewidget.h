@@ -201,9 +201,8 @@ public:
         float fRowHeight = 0;
         float aS[ciChars] = {}, aCellS[ciChars] = {};
         float aT[ciRows] = {};
-        QImage* pImage = nullptr; // the rendered atlas until its texture exists
+        std::unique_ptr<QImage> pImage; // the rendered atlas until its texture exists
         unsigned int uTexture = 0;
-        ~GLFont() { delete pImage; }
     };
 
     // A pooled texture holding one rendered text; in use while a GLText is linked to it.
