@@ -281,10 +281,11 @@ void GLFrameWidget::DrawStepSections(const GLStepLine& line, unsigned int primit
     if (sections.empty())
         return;
     const qint64 totalSrc = sections.back().iSrcTo;
-    const double totalDst = sections.back().iDstTo;
+    const qint64 totalDst = sections.back().iDstTo;
     if (totalSrc <= 0 || totalDst <= 0)
         return;
     const qint64 samples = line.SampleCount();
+    const qint64 width = line.Width();
     for (const GLDrawSection& s : sections) {
         if (s.iDstTo - s.iDstFrom <= 2)
             continue;
@@ -292,8 +293,9 @@ void GLFrameWidget::DrawStepSections(const GLStepLine& line, unsigned int primit
         const qint64 last = std::min<qint64>(samples * s.iSrcTo / totalSrc, limit);
         if (last <= first)
             continue;
-        const int x0 = s.iDstFrom > 0 ? int(s.iDstFrom / totalDst * line.Width()) : 0;
-        const int x1 = int(s.iDstTo / totalDst * line.Width());
+        // Multiplied before dividing, so that whole pixels do not truncate to the one before.
+        const qint64 x0 = s.iDstFrom > 0 ? s.iDstFrom * width / totalDst : 0;
+        const qint64 x1 = s.iDstTo * width / totalDst;
         glPushMatrix();
         glTranslatef(dx, dy, 0);
         glTranslatef(float(x0), float(line.Y()), 0);
