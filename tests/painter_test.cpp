@@ -339,3 +339,167 @@ TEST(Painter, EndRestoresOutstandingSavesIntoTheRecording)
         EXPECT_EQ(c[i].iKind, GLMetaFile::ePopTransform);
     EXPECT_EQ(afterEnd.size(), 6u);
 }
+
+TEST(Painter, RectangleTextMatchesTheWorkedExamplesInPixels)
+{
+    // Find the DejaVu pixel size whose line height is 10, so the numbers are the worked ones.
+    QFont font("DejaVu Sans");
+    int h = 0;
+    render(20, 20, [&](TestSurface& w) {
+        for (int size = 4; size < 14 && h != 10; ++size) {
+            font.setPixelSize(size);
+            GLFrameWidget::GLText probe;
+            probe.SetFont(font, &w);
+            h = w.GetTextHeight(probe);
+        }
+    });
+    ASSERT_EQ(h, 10);
+
+    GLMetaFile metafile;
+    QRect centred;
+    const QImage img = render(120, 50, [&](TestSurface& w) {
+        GLPainter p(&w);
+        p.setFont(font);
+        p.setPen(QPen(Qt::white));
+        p.begin(&metafile);
+        p.drawText(QRect(0, 0, 100, 50), Qt::AlignHCenter | Qt::AlignVCenter, "ab\ncd", &centred);
+        p.end();
+        p.drawText(QRect(0, 0, 100, 50), Qt::AlignHCenter | Qt::AlignVCenter, "ab\ncd");
+    });
+    ASSERT_EQ(metafile.Texts().size(), 2u);
+    EXPECT_EQ(metafile.Texts()[0].Y(), 15);
+    EXPECT_EQ(metafile.Texts()[1].Y(), 25);
+    EXPECT_EQ(centred.top(), 15);
+    EXPECT_EQ(centred.height(), 20);
+    // The glyphs drawn directly stay inside the two lines and are centred around x = 50.
+    const QRect lit = LitBox(img);
+    ASSERT_FALSE(lit.isNull());
+    EXPECT_GE(lit.top(), 15);
+    EXPECT_LE(lit.bottom(), 34);
+    EXPECT_NEAR(lit.center().x(), 50, 2);
+
+    // Right alignment ends the ink at the inclusive right edge 109, left alignment starts at 10.
+    int width = 0;
+    const QImage right = render(120, 20, [&](TestSurface& w) {
+        GLPainter p(&w);
+        p.setFont(font);
+        p.setPen(QPen(Qt::white));
+        QRect box;
+        p.drawText(QRect(10, 0, 100, 20), Qt::AlignRight, "HHHH", &box);
+        width = box.width();
+        EXPECT_EQ(box.right(), 109);
+        EXPECT_EQ(box, p.boundingRect(QRect(10, 0, 100, 20), Qt::AlignRight, "HHHH"));
+    });
+    ASSERT_GT(width, 0);
+    const QRect ink = LitBox(right);
+    EXPECT_LE(ink.right(), 109);
+    EXPECT_GE(ink.right(), 109 - 3);
+    EXPECT_GE(ink.left(), 110 - width);
+    const QImage left = render(120, 20, [&](TestSurface& w) {
+        GLPainter p(&w);
+        p.setFont(font);
+        p.setPen(QPen(Qt::white));
+        p.drawText(QRect(10, 0, 100, 20), Qt::AlignLeft, "HHHH");
+    });
+    EXPECT_GE(LitBox(left).left(), 10);
+    EXPECT_LE(LitBox(left).left(), 13);
+}
+
+TEST(Painter, ImagesDrawOnlyDirectlyAndCallerPolygonsKeepTheirStyles)
+{
+    QImage bitmap(4, 4, QImage::Format_ARGB32);
+    bitmap.fill(0xFF00FFFF);
+    GLMetaFile metafile;
+    const QImage img = render(40, 20, [&](TestSurface& w) {
+        GLPainter p(&w);
+        p.drawImage(QPoint(2, 3), bitmap);
+        p.drawImage(QRect(20, 4, 12, 8), bitmap); // scaled to 12 x 8
+        p.begin(&metafile);
+        p.drawImage(QPoint(2, 12), bitmap);
+        p.drawImage(QRect(20, 12, 4, 4), bitmap);
+    });
+    EXPECT_TRUE(metafile.Commands().empty());
+    EXPECT_EQ(LitBox(img.copy(0, 0, 15, 20)), QRect(2, 3, 4, 4));
+    EXPECT_EQ(LitBox(img.copy(15, 0, 25, 20)).translated(15, 0), QRect(20, 4, 12, 8));
+    expectColour(img, 3, 4, 0xFF00FFFF);
+    expectColour(img, 26, 8, 0xFF00FFFF);
+
+    // A caller's polygon is drawn with its own styles, never the painter's pen and brush.
+    GLFrameWidget::GLPolygon own;
+    own.SetFillStyle(GLFrameWidget::GLFillStyle(GLFrameWidget::eFillSolid, Qt::yellow, QColor()));
+    own.SetRect(5, 5, 10, 6);
+    GLMetaFile recorded;
+    const QImage direct = render(30, 20, [&](TestSurface& w) {
+        GLPainter p(&w);
+        p.setPen(QPen(Qt::red));
+        p.setBrush(QBrush(Qt::blue));
+        p.drawPolygon(own);
+        p.begin(&recorded);
+        p.drawPolygon(own);
+    });
+    EXPECT_EQ(LitBox(direct), QRect(5, 5, 10, 6));
+    expectColour(direct, 5, 5, 0xFFFFFF00);
+    ASSERT_EQ(recorded.Polygons().size(), 1u);
+    const QImage replayed = render(30, 20, [&](TestSurface& w) {
+        GLPainter p(&w);
+        p.drawMetaFile(recorded);
+    });
+    EXPECT_EQ(replayed, direct);
+}
+
+TEST(Painter, BadInputHasDefinedResults)
+{
+    // A null metafile in begin just keeps drawing directly.
+    const QImage direct = render(30, 10, [](TestSurface& w) {
+        GLPainter p(&w);
+        p.setPen(QPen(Qt::green));
+        p.begin(nullptr);
+        p.drawLine(2, 5, 20, 5);
+        p.end();
+    });
+    expectLitRun(direct, 5, 2, 20);
+
+    // Invalid colours draw as black, the colour an invalid QColor converts to.
+    const auto scene = [](const QColor& c) {
+        return render(40, 30, [c](TestSurface& w) {
+            QFont font("DejaVu Sans");
+            font.setPixelSize(12);
+            GLPainter p(&w);
+            p.fillRect(QRect(0, 0, 40, 30), QBrush(Qt::white));
+            p.setPen(QPen(c));
+            p.setBrush(QBrush(c));
+            p.drawLine(1, 1, 30, 1);
+            p.drawRect(3, 4, 10, 8);
+            p.setHGradientBrush(c, c);
+            p.drawRect(20, 4, 10, 8);
+            p.setFont(font);
+            p.drawText(2, 27, "ab");
+        });
+    };
+    const QImage invalid = scene(QColor());
+    EXPECT_EQ(invalid, scene(QColor(Qt::black)));
+    expectColour(invalid, 8, 8, 0xFF000000);
+
+    // Restores beyond the saves, huge, empty and tiny or giant fonts do not disturb the frame.
+    QRect huge;
+    const QImage rest = render(40, 20, [&](TestSurface& w) {
+        GLPainter p(&w);
+        p.setPen(QPen(Qt::white));
+        p.save();
+        p.translate(10, 0);
+        for (int i = 0; i < 3; ++i)
+            p.restore();
+        QFont giant("DejaVu Sans");
+        giant.setPixelSize(500);
+        p.setFont(giant);
+        p.drawText(0, 0, "");
+        QFont tiny("DejaVu Sans");
+        tiny.setPixelSize(1);
+        p.setFont(tiny);
+        p.drawText(QRect(0, 0, 40, 20), Qt::AlignCenter, QString(100000, 'x'), &huge);
+        p.setPen(QPen(Qt::red));
+        p.drawLine(0, 18, 5, 18);
+    });
+    EXPECT_GT(huge.width(), 0);
+    expectLitRun(rest, 18, 0, 5);
+}
