@@ -57,18 +57,18 @@ void RemoveFirstMatch(GLCommonWidget::Registry<T>& registry, const std::weak_ptr
 } // namespace
 
 GLCommonWidget::GLCommonWidget(const std::string& name, GLLayout* layout, EWindowType type)
-    : GLBaseWidget(name), m_eWindowType(type), m_pOwnerLayout(layout)
+    : GLBaseWidget(name), m_eWindowType(type), m_pOwnerLayout(layout), m_pConstructedLayout(layout)
 {
     AttachLayout(layout);
     setMinimumHeight(20);
     setMinimumWidth(20);
 }
 
-// A panel never added to its layout still points at it; when the layout has gone first, the
+// A panel never added to its layout still points at it; when that layout has gone first, the
 // base must not try to leave it.
 GLCommonWidget::~GLCommonWidget()
 {
-    if (!m_pOwnerLayout)
+    if (!m_pOwnerLayout && GetLayoutWidget() == m_pConstructedLayout)
         AttachLayout(nullptr);
 }
 

@@ -132,6 +132,7 @@ private:
     bool m_bDrawBackgroundObjects = true;
     // The layout given to the constructor, kept for sizePolicy while the panel is outside it.
     QPointer<GLLayout> m_pOwnerLayout;
+    const GLLayout* m_pConstructedLayout; // compared only, never followed
 };
 
 #endif
