@@ -194,6 +194,7 @@ public:
     GLCommonWidget& Plot() { return *m_pPlot; }
     GLCommonWidget& XAxisPanel() { return *m_pXPanel; }
     GLCommonWidget& YAxisPanel() { return *m_pYPanel; }
+    GLCommonWidget& Corner() { return *m_pCorner; }
     axisDefinition& XAxis() { return *m_pXAxis; }
     axisDefinition& YAxis() { return *m_pYAxis; }
     ZoomMenu& Menu() { return *m_pMenu; }
