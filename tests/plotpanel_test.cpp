@@ -371,6 +371,7 @@ TEST(PlotPanel, ConstructionAxesAndEdges)
     axis->setXType(false);
     axis->init(0, 100, 201);
     view.panel.SetYAxis(axis);
+    view.Render();
     EXPECT_EQ(view.panel.GetYAxis().lock(), axis);
     ASSERT_EQ(view.panel.height(), 200);
     EXPECT_EQ(view.panel.YStart(7), axis->axisDefinition::PixelToValue(200, nullptr, false));
@@ -401,6 +402,8 @@ TEST(PlotPanel, CallbacksMayChangeRegistriesAndDropThemselves)
     bool finished = false;
     late->onPress = [&] {
         d.consumers.clear();
+        low.reset();
+        self.reset();
         late.reset();
         finished = true;
     };
@@ -410,7 +413,7 @@ TEST(PlotPanel, CallbacksMayChangeRegistriesAndDropThemselves)
     (void)raw;
     d.Move({52, 40}, Qt::LeftButton);
     d.Release({52, 40});
-    EXPECT_TRUE(d.Take().empty()) << "the expired active consumer and entries are skipped";
+    EXPECT_EQ(d.Take(), Log{}) << "the expired active consumer and entries are skipped";
 }
 
 TEST(PlotPanel, DrawObjectAddedDuringPaintStartsNextFrame)
