@@ -152,8 +152,10 @@ void CursorReadout::draw(GLPainter& painter, GLCommonWidget* widget, int windowT
     if (windowType == GLCommonWidget::eXAxisWindow) {
         bool valid = false;
         const double value = axis->PixelToValue(m_iPos, &valid, false);
-        if (valid)
+        if (valid) {
+            painter.setPen(QPen(Qt::white));
             axis->Label(painter, widget, m_iPos, value, QColor(30, 110, 200));
+        }
         return;
     }
     painter.setPen(QPen(QColor(255, 255, 255, 160), 1, Qt::DotLine));
