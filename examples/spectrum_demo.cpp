@@ -52,7 +52,7 @@ int main(int argc, char** argv)
         if (!layout.RenderToImage(&image)) {
             std::fprintf(stderr, "rendering failed: %s\n", qPrintable(layout.info()));
             result = 1;
-        } else if (!image.save(file)) {
+        } else if (!image.convertToFormat(QImage::Format_RGB32).save(file)) { // gaps between panels show black
             std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
             result = 1;
         } else {

@@ -29,7 +29,7 @@ const double cdZoomTo = 760.0;
 const double cdZoomFactor = 3.0;
 const int ciBins = 4096;
 const int ciXAxisHeight = 26;
-const int ciYAxisWidth = 34;
+const int ciYAxisWidth = 42;
 
 // Levels in dB of ciBins equally spaced frequencies from cdFreqMin to cdFreqMax: a noise floor
 // around -95 dB plus carriers that drift with the frame number. The same frame always gives
