@@ -193,6 +193,7 @@ void GLFrameWidget::ReadCapabilities()
     m_bFrameBufferObject =
         m_sExtensions.contains("GL_EXT_framebuffer_object") && m_pContext->HasProcs(s_aFrameBufferProcs);
     BuildPrograms();
+    LoadLineImageProcs();
 }
 
 bool GLFrameWidget::MakeContextCurrent()
@@ -245,11 +246,16 @@ void GLFrameWidget::EndContext(bool swap)
 
 void GLFrameWidget::ReleaseContext()
 {
+    // Line images first: deleting them needs the context that their textures live in.
+    ReleaseLineImages();
     if (m_bInitialized && m_eError == eInitNoError && MakeContextCurrent()) {
+        ReleaseTextResources(true);
         DeletePrograms();
         m_pContext->DoneCurrent();
         m_bContextCurrent = false;
     }
+    // Without a current context the GL objects go with it; the fonts and names are forgotten all the same.
+    ReleaseTextResources(false);
     ReleaseContextResources();
     m_bInitialized = false;
     m_eError = eInitNoError;

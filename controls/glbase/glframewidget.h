@@ -6,13 +6,18 @@
 #include "iglwidget.h"
 
 #include <QColor>
+#include <QFont>
 #include <QImage>
+#include <QRect>
 #include <QTimer>
 #include <QVector>
 #include <QWidget>
 #include <array>
+#include <deque>
 #include <initializer_list>
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 class AxisData;
@@ -178,6 +183,142 @@ public:
         void Set(const std::vector<QColor>& colors);
     };
 
+    // ---- Text (glframewidget_text.cpp) ----
+    // Latin-1 text is drawn from a per-font glyph atlas, one quad per character; any other text is
+    // rendered once by Qt into a pooled texture and drawn as one quad.
+
+    // One distinct font and its atlas of the characters 32..255 in 7 rows of 32; owned by the widget.
+    struct GLFont
+    {
+        static constexpr int ciFirstChar = 32;
+        static constexpr int ciChars = 224;
+        static constexpr int ciRows = 7;
+        bool bBold = false, bItalic = false, bUnderline = false;
+        int iHeight = 0;
+        QString sFamily;
+        int iAscent = 0;
+        int aLb[ciChars] = {}, aRb[ciChars] = {}, aW[ciChars] = {}, aCellW[ciChars] = {};
+        float fRowHeight = 0;
+        float aS[ciChars] = {}, aCellS[ciChars] = {};
+        float aT[ciRows] = {};
+        std::unique_ptr<QImage> pImage; // the rendered atlas until its texture exists
+        unsigned int uTexture = 0;
+    };
+
+    // A pooled texture holding one rendered text; in use while a GLText is linked to it.
+    struct GLTextTexture
+    {
+        bool bInUse = false;
+        unsigned int uTexture = 0;
+        quint64 iTicket = 0; // changes at every hand-out, so a stale copy of a GLText cannot free it
+    };
+
+    // A text label that caches its layout; the quads are rebuilt only after a setter changed a value.
+    // Copies share the cached font and the pooled texture; whichever unlinks first frees the texture,
+    // and a copy still drawing it then renders its own anew.
+    class GLBASE_EXPORT GLText
+    {
+    public:
+        // Unchanged text does nothing; text above Latin-1 is measured on widget's device (null: none).
+        void SetText(const QString& text, GLFrameWidget* widget);
+        void SetFont(const QFont& font, GLFrameWidget* widget);
+        void SetPos(float x, float y);
+        void SetColor(const QColor& color);
+        // Mirrors the quads vertically (texture top at the larger y).
+        void SetFlipY(bool flip);
+        // The background rectangle behind the text; eFillNone draws none. No outline is drawn.
+        void SetFillStyle(const GLFillStyle& style);
+        const GLFillStyle& GetFillStyle() const { return m_Background.GetFillStyle(); }
+        // Gives the pooled texture back for reuse (text above Latin-1 only); the destructor does too.
+        void Unlink();
+        // Equal fonts and texts; position, colour and styles are not compared.
+        bool operator==(const GLText& other) const { return m_Font == other.m_Font && m_sText == other.m_sText; }
+        bool operator!=(const GLText& other) const { return !(*this == other); }
+
+        const QString& Text() const { return m_sText; }
+        const QFont& Font() const { return m_Font; }
+        const QColor& Color() const { return m_cColor; }
+        float X() const { return m_fX; }
+        float Y() const { return m_fY; }
+        bool FlipY() const { return m_bFlipY; }
+        bool IsLatin1() const { return m_bLatin1; }
+        // Bounding rectangle of text above Latin-1; (0, 0, -1, -1) until such a text is set.
+        const QRect& BoundingRect() const { return m_BoundingRect; }
+
+    private:
+        friend class GLFrameWidget;
+        bool m_bFlipY = false;
+        float m_fX = 0, m_fY = 0;
+        QColor m_cColor;
+        GLPolygon m_Background;
+        QFont m_Font;
+        QString m_sText;
+        QRect m_BoundingRect;
+        bool m_bLatin1 = true;
+        QByteArray m_aLatin1;
+        bool m_bChanged = true;
+        GLFont* m_pFont = nullptr;
+        std::vector<float> m_vQuads; // per vertex x, y, s, t; four vertices per quad
+        // Holds a pooled texture in use; a copy shares it, a move hands it over, destruction unlinks.
+        struct TextureLink
+        {
+            std::shared_ptr<GLTextTexture> pTexture;
+            quint64 iTicket = 0;
+            TextureLink() = default;
+            TextureLink(const TextureLink& other) = default;
+            TextureLink(TextureLink&& other) noexcept : pTexture(std::move(other.pTexture)), iTicket(other.iTicket)
+            {
+                other.iTicket = 0;
+            }
+            TextureLink& operator=(const TextureLink& other)
+            {
+                if (pTexture != other.pTexture)
+                    Release();
+                pTexture = other.pTexture;
+                iTicket = other.iTicket;
+                return *this;
+            }
+            TextureLink& operator=(TextureLink&& other) noexcept
+            {
+                if (this == &other)
+                    return *this;
+                if (pTexture != other.pTexture)
+                    Release();
+                pTexture = std::move(other.pTexture);
+                iTicket = other.iTicket;
+                other.iTicket = 0;
+                return *this;
+            }
+            ~TextureLink() { Release(); }
+            void Release()
+            {
+                if (Held())
+                    pTexture->bInUse = false;
+                pTexture.reset();
+                iTicket = 0;
+            }
+            // Still ours: no copy unlinked it and the pool has not handed it to another text since.
+            bool Held() const { return pTexture && pTexture->bInUse && pTexture->iTicket == iTicket; }
+        };
+        TextureLink m_Link;
+        quint64 m_iFontGeneration = 0; // the widget font list m_pFont was taken from
+    };
+
+    // Size classes per dimension of the text texture pool: widths and heights 4 * 2^0 .. 4 * 2^15.
+    static constexpr int iMaxTextTex = 16;
+    // Width and height of the drawn text; Latin-1: ink box of the characters, height of the font.
+    GLSize GetTextExtent(GLText& text);
+    int GetTextAscent(GLText& text);
+    int GetTextHeight(GLText& text);
+    // Draws the text (nothing outside a frame, at alpha 0 or for empty text). standalone sets up and
+    // restores all GL state; otherwise the caller has enabled blending (one, one minus source alpha),
+    // alpha test, texturing and the vertex and texture-coordinate arrays for a batch. boundTexture, when
+    // not null, remembers the bound texture so that consecutive texts of one atlas bind it once.
+    void DrawTextW(GLText& text, bool standalone, unsigned int* boundTexture);
+    // How often text quads were rebuilt; lets diagnostics see that unchanged labels are cached.
+    int TextLayoutCount() const { return m_iTextLayouts; }
+    // ---- end of text ----
+
     explicit GLFrameWidget(QWidget* parent = nullptr);
     ~GLFrameWidget() override;
     GLFrameWidget(const GLFrameWidget&) = delete;
@@ -235,6 +376,84 @@ public:
     // above the maximum texture size (logged) draws nothing.
     void DrawImage(int x, int y, int w, int h, const QImage& image);
 
+    // --- Line images (waterfalls) ---------------------------------------------------------------
+    // A history of byte lines with time stamps, newest at the top, kept in 256 x 256 tiles. Index
+    // mode (multitexture and the index-colour program) colours at draw time; software mode colours
+    // when a line is stored, so a table change affects only later lines. Ids are indices; a
+    // negative, unknown or deleted id does nothing or returns the stated default.
+    static constexpr int m_iImageTileSize = 256;
+    // Columns of a line are 16-bit in its sections: wider lines keep their first 32767 values.
+    static constexpr int ciMaxLineImageWidth = 32767;
+    // Creates an image (reusing the lowest deleted id) with buffer height 0 and a grey table.
+    int CreateLineImage();
+    // Frees the image's tiles into the widget's texture pool and its colour-table texture.
+    void DeleteLineImage(int id);
+    // Most lines kept (negative counts as 0); applied when the next line is stored.
+    void SetLineImageBufferHeight(int id, int lines);
+    // Entry i from element i, alpha forced opaque; opaque black beyond the vector.
+    void SetLineImageColorTable(int id, const QVector<unsigned int>& rgb);
+    // Stores width bytes as the line of timeStamp: true when appended; false when an existing
+    // line was rewritten, the time stamp matches no line older than the newest ("Unknown existing
+    // TimeStamp"), there is no current context ("No context"), or id or data is invalid.
+    bool SetLineImageData(int id, unsigned long long timeStamp, const unsigned char* data);
+    // As above, but a buffer of fewer than width bytes is refused (false, nothing stored).
+    bool SetLineImageData(int id, unsigned long long timeStamp, const unsigned char* data, int byteCount);
+    // Sets the width (count, at most ciMaxLineImageWidth) and the value of each column.
+    void SetLineImageXAxis(int id, double min, double max, int count);
+    void SetLineImageXAxis(int id, const AxisData& axis);
+    // The screen columns of the values, as for aged images.
+    void SetLineImageDestXAxis(int id, const AxisData& axis);
+    void SetLineImageDestXAxis(int id, double min, double max, int count);
+    // Value range over the viewport's height, and the range the kept lines cover (newest at max).
+    void SetLineImageYAxis(int id, double min, double max);
+    void SetLineImageDestYAxis(int id, double min, double max);
+    // (Oldest, newest) time stamp; (0, 0) for an invalid id or no lines.
+    std::pair<unsigned long long, unsigned long long> GetLineImageAvailableTimeRange(int id);
+    // Time stamp of line index (0 = newest); 0 when out of range.
+    unsigned long long GetLineImageTimeStamp(int id, int index);
+    // The bytes of line index (0 = newest), exactly its width; empty when out of range. The
+    // reference is valid until the next call for any image of this widget.
+    const std::string& GetLineImageData(int id, int index);
+    // Index of the line nearest timeStamp (the newer one at equal distance) with found set, when
+    // two neighbouring lines bracket it; otherwise 0 with found cleared.
+    int GetLineImageLine(int id, unsigned long long timeStamp, bool& found);
+    // Draws the kept lines in the current viewport; nothing outside a paint pass.
+    void DrawLineImage(int id);
+
+    // One row of tiles: 256 consecutive lines, tile t holding columns 256 t to 256 t + 255.
+    struct GLImageTileLine
+    {
+        int iRowsUsed = 0;   // the next line gets this row; rows are never reused
+        int iReferences = 0; // lines stored here
+        std::vector<unsigned int> vTextures;
+        // CPU copy, tile by tile, then row by row: column c of row r at ((c / 256) * 256 + r) * 256 + c % 256.
+        std::vector<unsigned char> vData;
+    };
+    struct GLLineImage
+    {
+        struct Line
+        {
+            unsigned long long uTimeStamp = 0;
+            // Sections never change once built, so lines written under one axis share them.
+            std::shared_ptr<const GLSections> pXSections;
+            int iWidth = 0;
+            int iRow = 0;
+            GLImageTileLine* pTileLine = nullptr;
+        };
+        bool bDeleted = false;
+        int iBufferHeight = 0;
+        GLSections DestXSections;
+        std::shared_ptr<const GLSections> pXSections = std::make_shared<const GLSections>();
+        float fDestYMin = 0, fDestYMax = 0;
+        float fYMin = 0, fYMax = 0;
+        int iWidth = 0;
+        bool bColorTableDirty = true;
+        GLColorTable ColorTable;
+        unsigned int uColorTableTexture = 0;
+        std::deque<Line> Lines; // oldest first
+        std::vector<std::unique_ptr<GLImageTileLine>> TileLines;
+    };
+
     QSize sizeHint() const override { return minimumSize(); }
     QPaintEngine* paintEngine() const override { return nullptr; }
 
@@ -263,6 +482,8 @@ protected:
     // Pairs the overlapping value ranges of source and destination sections, both in value order;
     // pairs empty on either side are left out.
     static void MergeSections(const GLSections& source, const GLSections& dest, std::vector<GLDrawSection>& out);
+    // The live line image of id, or null; for subclasses that inspect the tiles.
+    const GLLineImage* LineImage(int id) const;
 
 private:
     bool InitContext();
@@ -293,6 +514,25 @@ private:
     void BuildPrograms();
     void DeletePrograms();
 
+    // Text: fonts and the text texture pool (glframewidget_text.cpp).
+    struct TextTextureBucket
+    {
+        std::vector<std::shared_ptr<GLTextTexture>> vTextures;
+        QImage scratch;                 // ARGB32 premultiplied, made on first use
+        std::vector<unsigned char> vBytes; // luminance-alpha upload buffer
+    };
+    GLFont* GetFont(const QFont& font);
+    std::shared_ptr<GLTextTexture> CreateTextTexture(int w, int h, int& texW, int& texH);
+    GLFont* CachedFont(GLText& text);
+    void MakeAtlasTexture(GLFont& font);
+    void BuildLatin1Quads(GLText& text, const GLFont& font);
+    void BuildTextureQuad(GLText& text, const GLFont& font);
+    void ReleaseTextResources(bool deleteGLObjects);
+    std::vector<std::unique_ptr<GLFont>> m_vFonts;
+    TextTextureBucket m_aTextTextures[iMaxTextTex][iMaxTextTex];
+    quint64 m_iFontGeneration = 0;
+    int m_iTextLayouts = 0;
+
     static IErrorHandlerBase* m_pErrorHandler;
     static bool m_bShowError;
     static IColorBase* m_pColors;
@@ -315,6 +555,26 @@ private:
     bool m_bHardwareFormat = false;
     bool m_bRemoteSession = false;
     GLShaderProgram m_IndexColorProgram, m_AgedImageProgram, m_AgeingProgram;
+
+    // Line images: records by id, tile texture names of released tile lines (reused before new
+    // ones are generated, deleted at context release), the software colouring row and the
+    // string GetLineImageData returns.
+    std::vector<std::unique_ptr<GLLineImage>> m_vLineImages;
+    std::vector<unsigned int> m_vFreeTileTextures;
+    std::array<quint32, 256> m_aLineImageScratch{};
+    std::string m_sLineImageData;
+    GLLineImage* LiveLineImage(int id) const;
+    bool LineImageIndexMode() const { return m_bMultiTexture && m_bIndexColorProgram; }
+    void LoadLineImageProcs();
+    void StoreLine(GLLineImage& image, GLLineImage::Line& line, const unsigned char* data);
+    void BindTileTexture(GLImageTileLine& tileLine, int tile);
+    void TrimLineImage(GLLineImage& image);
+    void DeleteTileLine(GLLineImage* image, GLImageTileLine* tileLine);
+    void ReleaseLineImages();
+    void BeginDrawLineImage(GLLineImage& image);
+    void EndDrawLineImage();
+    void DrawLineImageGroup(const GLLineImage::Line& newest, int count, float y, std::vector<GLDrawSection>& sections,
+                            const GLSections& dest);
 
     bool m_b2DMode = true;
     bool m_bRendering = false;
