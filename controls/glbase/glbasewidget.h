@@ -1,0 +1,182 @@
+#ifndef GLBASEWIDGET_H
+#define GLBASEWIDGET_H
+
+#include "glbase_export.h"
+#include "glframewidget.h"
+
+#include <QCursor>
+#include <QObject>
+#include <QPointer>
+#include <QRect>
+#include <string>
+
+class GLLayout;
+class GLBaseWidget;
+struct GLSplitGroup;
+class QContextMenuEvent;
+class QMouseEvent;
+class QPaintEvent;
+class QResizeEvent;
+class QWheelEvent;
+
+// Installed on a panel's hosted QWidget: entering the hosted widget gives the layout the arrow cursor.
+class GLBASE_EXPORT QWidgetEnterEventFilter : public QObject
+{
+    Q_OBJECT
+public:
+    explicit QWidgetEnterEventFilter(GLBaseWidget* panel) : m_pPanel(panel) {}
+    // Never consumes the event.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    GLBaseWidget* m_pPanel;
+};
+
+// A rectangular sub-panel of a GLLayout: not a window but a QObject with a name, placement rules
+// relative to other panels (masters, named by name), size limits, a background and event handlers
+// that the layout calls with panel coordinates. It draws inside the layout's frame, clipped to itself.
+// Placement properties can change only while the panel is in no layout; refused calls are logged
+// with the class name "GLBaseWidget".
+class GLBASE_EXPORT GLBaseWidget : public QObject
+{
+    Q_OBJECT
+    friend class GLLayout;
+
+public:
+    static const int ciMinCoord = 2;       // smallest minimum width or height
+    static const int ciMaxCoord = 1000000; // largest maximum; also means unbounded
+
+    enum eHorizontalAlignment : qint32 {
+        eAlignLeft,       // a new column at the left end of the row holding the master's column
+        eAlignSameColumn, // in the master's column, below what is there
+        eAlignRight       // a new column at the right end
+    };
+    enum eVerticalAlignment : qint32 {
+        eAlignTop,     // a new row at the top of the master's column
+        eAlignSameRow, // beside the master, its top and height following the master
+        eAlignBottom   // a new row at the bottom
+    };
+
+    explicit GLBaseWidget(const std::string& name);
+    // Leaves its layout (with its separator strip) and deletes the strip; a hosted QWidget is kept.
+    ~GLBaseWidget() override;
+    GLBaseWidget(const GLBaseWidget&) = delete;
+    GLBaseWidget& operator=(const GLBaseWidget&) = delete;
+
+    // Placement: each returns false (and logs "m_pSplitGroup != 0") while the panel is in a layout.
+    // An empty master name means no master; zooms are clamped to [0.1, 10.0]. Names need not be unique.
+    bool SetName(const char* name);
+    const char* GetName() const { return m_sName.c_str(); }
+    bool SetHorizontalAlignment(const char* master, eHorizontalAlignment alignment, double zoom);
+    bool SetVerticalAlignment(const char* master, eVerticalAlignment alignment, double zoom);
+    bool SetHorizontalZoom(double zoom);
+    bool SetVerticalZoom(double zoom);
+    eHorizontalAlignment GetHorizontalAlignment() const { return m_eHorizontalAlignment; }
+    eVerticalAlignment GetVerticalAlignment() const { return m_eVerticalAlignment; }
+    const char* GetHorizontalMaster() const { return m_sHorizontalMaster.c_str(); }
+    const char* GetVerticalMaster() const { return m_sVerticalMaster.c_str(); }
+    double GetHorizontalZoom() const { return m_dHorizontalZoom; }
+    double GetVerticalZoom() const { return m_dVerticalZoom; }
+    // The panel follows the shown state of the named panel.
+    bool SetVisibilityMaster(const char* name);
+    const char* GetVisibilityMaster() const { return m_sVisibilityMaster.c_str(); }
+    // A globally invisible panel never takes part in layout or painting (a placeholder master).
+    void SetGlobalVisible(bool visible);
+    bool IsGlobalVisible() const { return m_bGlobalVisible; }
+
+    // A border widget gets no separator strip and does not count as a panel above another; set it
+    // before adding the panel.
+    void SetBorderWidget(bool border) { m_bBorderWidget = border; }
+    bool IsBorderWidget() const { return m_bBorderWidget; }
+    // Fill of the panel's background, drawn by the default paintEvent; requests no repaint.
+    void SetBackgroundStyle(const GLFrameWidget::GLFillStyle& style) { m_Background.SetFillStyle(style); }
+
+    // Size limits in pixels; a minimum below ciMinCoord or a maximum above ciMaxCoord is logged and
+    // ignored. A change marks the layout for recomputation before its next frame.
+    void setMinimumWidth(int w);
+    void setMaximumWidth(int w);
+    void setMinimumHeight(int h);
+    void setMaximumHeight(int h);
+    int minimumWidth() const { return m_iMinimumWidth; }
+    int maximumWidth() const { return m_iMaximumWidth; }
+    int minimumHeight() const { return m_iMinimumHeight; }
+    int maximumHeight() const { return m_iMaximumHeight; }
+
+    // Shows or hides the panel in its layout; nothing outside a layout.
+    void setVisible(bool visible);
+    // Whether the panel takes part in its layout now; false outside a layout.
+    bool isVisible() const;
+    QCursor cursor() const { return m_Cursor; }
+    // Shown by the layout on the next mouse move over the panel.
+    void setCursor(const QCursor& cursor) { m_Cursor = cursor; }
+    // Switches mouse tracking of the whole layout widget; nothing outside a layout.
+    void setMouseTracking(bool on);
+    // Requests a frame of the layout; nothing outside a layout.
+    void update();
+    // The layout widget's parent; null outside a layout.
+    QWidget* parentWidget();
+    GLFrameWidget* GetFrameWidget() const;
+    GLLayout* GetLayoutWidget() const { return m_pLayout; }
+
+    // Hosts a real widget that follows the panel's rectangle and visibility (not owned). The panel
+    // becomes a border widget and takes over the widget's minimum and maximum height.
+    void SetQWidget(QWidget* widget);
+    QWidget* GetQWidget() const { return m_pQWidget; }
+    // Fills the panel with its background style in the current viewport; only inside a frame.
+    void DrawBackground();
+
+    // Geometry in layout pixels, truncated; rect() is the panel's own coordinate system at (0, 0).
+    int left() const { return int(m_Outline.Left()); }
+    int top() const { return int(m_Outline.Top()); }
+    int width() const { return int(m_Outline.Width()); }
+    int height() const { return int(m_Outline.Height()); }
+    QRect rect() const { return QRect(0, 0, width(), height()); }
+
+protected:
+    // Handlers the layout calls; positions are panel coordinates except for the wheel event.
+    virtual void resizeEvent(QResizeEvent* event);
+    virtual void paintEvent(QPaintEvent* event); // draws the background
+    virtual void mouseDoubleClickEvent(QMouseEvent* event);
+    virtual void mouseMoveEvent(QMouseEvent* event);
+    virtual void mousePressEvent(QMouseEvent* event);
+    virtual void mouseReleaseEvent(QMouseEvent* event);
+    virtual void wheelEvent(QWheelEvent* event);
+    virtual void contextMenuEvent(QContextMenuEvent* event);
+    // For panels that know their layout before they are added to it (plot panels): update,
+    // mouse tracking and GetFrameWidget work at once; the layout still has to add the panel.
+    void AttachLayout(GLLayout* layout) { m_pLayout = layout; }
+
+private:
+    void SetRect(float x, float y, float w, float h);
+    void DrawBaseContents();
+    // Stores an accepted limit and hands it to the panel's leaf in the layout.
+    void ApplyLimit(int& limit, int GLSplitGroup::*groupLimit, int value);
+    bool RefuseInLayout(const char* function) const;
+    static void Report(const char* message, const char* function);
+
+    std::string m_sName;
+    GLLayout* m_pLayout = nullptr;
+    bool m_bBorderWidget = false;
+    GLBaseWidget* m_pUpperBorderWidget = nullptr; // owned separator strip
+    GLSplitGroup* m_pSplitGroup = nullptr;
+    std::string m_sHorizontalMaster;
+    eHorizontalAlignment m_eHorizontalAlignment = eAlignRight;
+    double m_dHorizontalZoom = 1.0;
+    std::string m_sVerticalMaster;
+    eVerticalAlignment m_eVerticalAlignment = eAlignBottom;
+    double m_dVerticalZoom = 1.0;
+    bool m_bGlobalVisible = true;
+    std::string m_sVisibilityMaster;
+    int m_iMinimumWidth = ciMinCoord;
+    int m_iMaximumWidth = ciMaxCoord;
+    int m_iMinimumHeight = ciMinCoord;
+    int m_iMaximumHeight = ciMaxCoord;
+    GLFrameWidget::GLPolygon m_Outline;
+    GLFrameWidget::GLPolygon m_Background;
+    QCursor m_Cursor{Qt::ArrowCursor};
+    // Guarded: the hosted widget belongs to the application and may go first.
+    QPointer<QWidget> m_pQWidget;
+    QWidgetEnterEventFilter m_EnterFilter{this};
+};
+
+#endif
