@@ -4,6 +4,7 @@
 #include "spectrum_panels.h"
 
 #include <QApplication>
+#include <QResizeEvent>
 #include <benchmark/benchmark.h>
 #include <memory>
 #include <vector>
@@ -28,6 +29,8 @@ public:
         for (int i = 0; i < 4; ++i)
             AddRow(i);
         m_Layout.resize(1920, 1080);
+        QResizeEvent event(QSize(1920, 1080), QSize()); // hidden widgets get it only when shown
+        QApplication::sendEvent(&m_Layout, &event);
     }
     bool Frame(bool recomputeTicks)
     {

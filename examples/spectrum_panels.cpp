@@ -3,7 +3,9 @@
 #include "glpainter.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QMouseEvent>
+#include <QResizeEvent>
 #include <QWheelEvent>
 #include <cmath>
 #include <cstdint>
@@ -391,6 +393,16 @@ SpectrumDisplay::SpectrumDisplay()
 }
 
 SpectrumDisplay::~SpectrumDisplay() = default;
+
+void SpectrumDisplay::Resize(int width, int height)
+{
+    const QSize old = m_pLayout->size();
+    m_pLayout->resize(width, height);
+    if (!m_pLayout->isVisible()) {
+        QResizeEvent event(QSize(width, height), old);
+        QApplication::sendEvent(m_pLayout.get(), &event);
+    }
+}
 
 void SpectrumDisplay::Advance()
 {

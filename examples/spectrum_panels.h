@@ -199,6 +199,9 @@ public:
     axisDefinition& YAxis() { return *m_pYAxis; }
     ZoomMenu& Menu() { return *m_pMenu; }
     int Frame() const { return m_iFrame; }
+    // Resizes the display. A hidden (headless) layout gets its resize event at once, as a shown
+    // window would get it from Qt.
+    void Resize(int width, int height);
     // Moves the trace on to the next frame and asks for a repaint.
     void Advance();
 

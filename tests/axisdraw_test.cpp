@@ -172,7 +172,7 @@ TEST(AxisDraw, SecondDrawAtSameExtentRepeatsTheCachedTicks)
     axis->InvalidateGrid();
     view.Render();
     EXPECT_EQ(axis->iRedraws, 1) << "an invalidated grid is computed again";
-    view.layout.resize(300, 30);
+    view.Resize(300, 30);
     view.Render();
     EXPECT_EQ(axis->iRedraws, 1) << "a new extent is computed again";
     view.Render();

@@ -344,7 +344,7 @@ TEST(PlotPanel, SizeHandlersEachOnceFromTheTopDown)
     dead.reset();
     view.Render();
     log.clear();
-    view.layout.resize(120, 50);
+    view.Resize(120, 50);
     view.Render();
     EXPECT_EQ(log, (Log{"b2:resized", "c0:resized", "a0:resized"}));
     log.clear();

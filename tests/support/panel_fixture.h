@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QMouseEvent>
+#include <QResizeEvent>
 #include <functional>
 #include <memory>
 #include <string>
@@ -39,7 +40,15 @@ struct SinglePanel
     {
         panel.SetBorderWidget(true);
         layout.AddWidget(&panel);
+        Resize(w, h);
+    }
+    // A hidden widget gets no resize event from Qt until it is shown; deliver it as a window would.
+    void Resize(int w, int h)
+    {
+        const QSize old = layout.size();
         layout.resize(w, h);
+        QResizeEvent event(QSize(w, h), old);
+        QApplication::sendEvent(&layout, &event);
     }
     // Registers fn on the panel at layer z and keeps it alive as long as the fixture.
     void Paint(PaintStep::Fn fn, GLCommonWidget::eZOrder z = GLCommonWidget::eZOrderData)
