@@ -5,9 +5,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 [ "${GLBASE_SKIP_INSTALL:-0}" = 1 ] || bash scripts/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLBASE_BUILD_TESTS=OFF -DGLBASE_BUILD_BENCH=OFF
-cmake --build build -j "$(nproc)" --target glbase_demo
+cmake --build build -j "$(nproc)" --target glbase_demo spectrum_demo
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-    ./build/examples/glbase_demo --png out --frames 3 "$@"
+    ./build/examples/spectrum_demo --png out --frames 3 "$@"
 else
-    ./build/examples/glbase_demo "$@"
+    ./build/examples/spectrum_demo "$@"
 fi

@@ -398,7 +398,8 @@ bool AxisData::operator!=(const AxisData& other) const
 axisDefinition::axisDefinition()
     : m_iActionFrom(0), m_iActionTo(0), m_eActionMode(AxisMouseNone), m_bDirty(true),
       m_bSkipSuppressRanges(false), m_dMin(0.0), m_dMax(1.0), m_sPixelCnt(10), m_bLegendVisible(true),
-      m_bGridVisible(true), m_bVisible(true), m_bXType(true), m_iGridExtent(-1), m_dCenterValue(0.0),
+      m_bGridVisible(true), m_bVisible(true), m_bXType(true), m_iGridExtent(-1), m_iLabelHeight(20),
+      m_dCenterValue(0.0),
       m_bApplyCenterValue(false), m_bAxisDataValid(false), m_bDrawButtons(false)
 {
     init(0.0, 1.0, -1);
@@ -420,6 +421,7 @@ void axisDefinition::operator=(const axisDefinition& other)
     m_sPixelCnt = other.m_sPixelCnt;
     m_bSkipSuppressRanges = other.m_bSkipSuppressRanges;
     m_bVisible = other.m_bVisible;
+    m_iLabelHeight = other.m_iLabelHeight;
     m_pStringFormatter = other.m_pStringFormatter;
     m_vTicks = other.m_vTicks;
     m_iActionFrom = other.m_iActionFrom;
@@ -1047,6 +1049,21 @@ void axisDefinition::setVisible(bool visible)
 bool axisDefinition::visible() const
 {
     return m_bVisible;
+}
+
+const QString& axisDefinition::name() const
+{
+    return m_sName;
+}
+
+QString axisDefinition::StartString() const
+{
+    return m_sStartString;
+}
+
+QString axisDefinition::StopString() const
+{
+    return m_sStopString;
 }
 
 // ---------------------------------------------------------------------------

@@ -2,9 +2,13 @@
 #define AXISDEFINITION_H
 
 #include "glbase_export.h"
+#include "igldrawobject.h"
 #include "ihmap.h"
 #include "istringformatter.h"
 
+#include <QColor>
+#include <QFont>
+#include <QPen>
 #include <QString>
 
 #include <deque>
@@ -128,7 +132,7 @@ enum AxisMouseMode
 };
 
 // A tick or legend text placed by the last draw of an axis.
-struct AxisTick
+struct GLBASE_EXPORT AxisTick
 {
     bool m_bLegend;
     QString m_sText;
@@ -144,9 +148,17 @@ struct AxisTick
 // lay the axis out again at once. Setters that do not (AddFactor and AddSkip
 // with recalcNow false, SetCenterValue) leave the mapping on the old layout
 // until a later setter runs the layout pass.
-class GLBASE_EXPORT axisDefinition : public IHMap
+//
+// The axis draws itself into a plot panel (see the drawing section below). Its colours come from
+// the process-wide colour handler (GLFrameWidget::setColorHandler): 121 grid lines, 126 texts and
+// buttons in window type 2, 131 texts and 132 text background in other window types. Without a
+// handler every one of them is opaque black.
+class GLBASE_EXPORT axisDefinition : public IHMap, public IGLDrawObject
 {
 public:
+    // x at which the tick labels of a vertical axis end (they are right-aligned to it).
+    static const int s_YAxisLeftAlign;
+
     // A new axis shows [0, 1] on 10 pixels.
     axisDefinition();
     // A default axis with operator= applied: the history starts empty.
@@ -297,7 +309,31 @@ public:
     void SetGridVisible(bool visible);
     void SetLegendVisible(bool visible);
     void setVisible(bool visible);
-    bool visible() const;
+    bool visible() const override;
+    const QString& name() const override;
+    // Legend texts of the last full draw: the first start legend and the last stop legend that fitted.
+    QString StartString() const;
+    QString StopString() const;
+
+    // --- drawing ------------------------------------------------------------
+    // The panel's width (horizontal axis) or height (vertical) is the extent for which ticks and
+    // labels are computed; a later draw at the same extent repeats them through drawFromGrid.
+    // A horizontal axis shows texts and buttons only in window type 2, ticks as angles in window
+    // type 6. A null panel draws nothing.
+    void draw(GLPainter& painter, GLCommonWidget* widget, int windowType) override;
+    void draw(GLPainter& painter, GLCommonWidget* widget, int windowType, bool legend, bool grid) override;
+    void drawFromGrid(GLPainter& painter, GLCommonWidget* widget, int windowType, bool legend,
+                      bool grid) override;
+    // A pointer-shaped readout of value at pixel pos, filled with a gradient of color, as high
+    // as the panel. A null panel draws nothing.
+    void Label(GLPainter& painter, GLCommonWidget* widget, int pos, double value, const QColor& color);
+    // The arrow buttons (window type 2 with buttons on) and the feedback of the mouse action set
+    // by setVisualizeAction. Works without a colour handler (default pen). A null panel draws nothing.
+    void VisualizeAction(GLPainter& painter, GLCommonWidget* widget, int windowType);
+    // The tick and legend records of the last full draw, in the order placed.
+    const std::vector<AxisTick>& GetTicks() const { return m_vTicks; }
+    // Pixel spans (first pixel, stop pixel) of the skipped ranges marked by the last full draw.
+    const std::vector<std::pair<int, int>>& GetSkipMarks() const { return m_vSkipMarks; }
 
 protected:
     // The layout pass: base points, merged sections with separators, widths.
@@ -317,6 +353,26 @@ private:
     void BuildSections();
     void LayOutSections();
 
+    // Ticks of one section, relative to the center value.
+    struct SectionTicks
+    {
+        int iCount = 0;
+        double dStart = 0.0;
+        double dStep = 0.0;
+        int iSubDivisions = 0;
+    };
+    SectionTicks ComputeTicks(double from, double to, int windowType) const;
+    QString ValueText(double value, bool startLegend) const;
+    void SetUpPens(GLPainter& painter, int windowType);
+    void DrawSection(GLPainter& painter, GLCommonWidget* widget, int windowType, bool legend, bool grid,
+                     int index, int sectionCnt);
+    void DrawHorizontalTicks(GLPainter& painter, int windowType, bool legend, bool grid, int index,
+                             int sectionCnt, double from, double to, const SectionTicks& ticks);
+    void DrawVerticalTicks(GLPainter& painter, GLCommonWidget* widget, bool legend, bool grid,
+                           SectionTicks ticks);
+    void DrawButtons(GLPainter& painter, GLCommonWidget* widget);
+    void DrawActionFeedback(GLPainter& painter, GLCommonWidget* widget);
+
     std::vector<pixSection> m_vPixSections;
     std::vector<pixSection> m_vZoomSections;
     std::vector<pixSection> m_vSkipSections;
@@ -326,6 +382,9 @@ private:
     AxisMouseMode m_eActionMode;
     bool m_bDirty;
     bool m_bSkipSuppressRanges;
+    QString m_sStartString;
+    QString m_sStopString;
+    QString m_sName;
     double m_dMin;
     double m_dMax;
     short m_sPixelCnt;
@@ -335,7 +394,13 @@ private:
     bool m_bXType;
     std::shared_ptr<IStringFormatter> m_pStringFormatter;
     std::vector<AxisTick> m_vTicks;
+    std::vector<std::pair<int, int>> m_vSkipMarks;
     int m_iGridExtent;
+    int m_iLabelHeight;
+    QFont m_LabelFont;
+    QFont m_LegendFont;
+    QPen m_TextPen;
+    QPen m_GridPen;
     std::deque<UndoStep> m_UndoStack;
     std::deque<UndoStep> m_RedoStack;
     double m_dCenterValue;

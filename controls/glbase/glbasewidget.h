@@ -142,6 +142,9 @@ protected:
     virtual void mouseReleaseEvent(QMouseEvent* event);
     virtual void wheelEvent(QWheelEvent* event);
     virtual void contextMenuEvent(QContextMenuEvent* event);
+    // For panels that know their layout before they are added to it (plot panels): update,
+    // mouse tracking and GetFrameWidget work at once; the layout still has to add the panel.
+    void AttachLayout(GLLayout* layout) { m_pLayout = layout; }
 
 private:
     void SetRect(float x, float y, float w, float h);

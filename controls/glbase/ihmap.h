@@ -3,6 +3,9 @@
 
 #include "glbase_export.h"
 
+class GLCommonWidget;
+class GLPainter;
+
 // Value-to-pixel mapping of one axis. Panels hold their axes through this
 // interface (as std::weak_ptr<IHMap>) and never see the concrete axis class.
 class GLBASE_EXPORT IHMap
@@ -24,6 +27,11 @@ public:
     virtual ~IHMap() = default;
     // Changes the number of pixels and lays the axis out again.
     virtual void SetPixelCnt(int pixelCnt) = 0;
+    // Draws the axis into the panel: legend texts and tick labels when legend is set, grid lines
+    // or tick marks when grid is set. windowType is the panel's window type.
+    virtual void draw(GLPainter& painter, GLCommonWidget* widget, int windowType, bool legend, bool grid) = 0;
+    // Repeats the texts and lines placed by the last full draw.
+    virtual void drawFromGrid(GLPainter& painter, GLCommonWidget* widget, int windowType, bool legend, bool grid) = 0;
 
 protected:
     // The layout pass; implementations recompute only when something changed.
