@@ -1,6 +1,7 @@
 // A window of drawing primitives. With a display it opens the window; without one, or with
 // --png DIR, it renders headless and writes the frames as PNG files.
 #include "glframewidget.h"
+#include "glpainter.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -25,6 +26,7 @@ protected:
         DrawDottedPolyline();
         DrawPolygons();
         DrawImage(GetWidth() - 150, 20, 128, 128, m_Bitmap);
+        DrawTexts();
         ++iFrame;
     }
     void ResizeGL() override {}
@@ -85,6 +87,49 @@ private:
         DrawPolygon(vGradient, false);
     }
 
+    // Labels through the glyph atlas (Latin-1 up to 255), Greek through the pooled textures,
+    // rotated text through the painter, and a legend recorded once and replayed every frame.
+    void DrawTexts()
+    {
+        GLPainter painter(this);
+        QFont font("DejaVu Sans");
+        font.setPixelSize(14);
+        painter.setFont(font);
+        painter.setPen(QPen(Qt::white));
+        painter.drawText(40, 230, QString::fromLatin1("Latin-1: \xc5ngstr\xf6m \xb5s, 25 \xb0" "C, \xa9 \xbd \xbe \xff"));
+        painter.setPen(QPen(QColor(120, 255, 160)));
+        painter.drawText(40, 254, QString::fromUtf8("Greek: \xce\x94\xcf\x86 = \xcf\x80 \xc2\xb7 \xce\xbb / \xce\xa3"));
+        painter.save();
+        painter.translate(GetWidth() - 24, 360);
+        painter.rotate(-90);
+        painter.setPen(QPen(QColor(255, 200, 120)));
+        painter.drawText(0, 0, QString::fromLatin1("rotated 90\xb0"));
+        painter.restore();
+        if (m_Legend.Commands().empty())
+            RecordLegend(painter);
+        painter.translate(GetWidth() - 190, 196);
+        painter.drawMetaFile(m_Legend);
+    }
+
+    void RecordLegend(GLPainter& painter)
+    {
+        painter.begin(&m_Legend);
+        painter.setPen(QPen(QColor(200, 200, 200)));
+        painter.setBrush(QBrush(QColor(20, 30, 50)));
+        painter.drawRect(0, 0, 170, 64);
+        const std::pair<QColor, const char*> entries[] = {{QColor(90, 200, 255), "line fan"},
+                                                          {QColor(255, 220, 80), "dotted trace"},
+                                                          {QColor(60, 180, 90), "polygons"}};
+        int y = 18;
+        for (const auto& [colour, name] : entries) {
+            painter.fillRect(QRect(8, y - 8, 16, 8), QBrush(colour));
+            painter.setPen(QPen(Qt::white));
+            painter.drawText(32, y, name);
+            y += 18;
+        }
+        painter.end();
+    }
+
     static QImage MakeBitmap()
     {
         QImage image(64, 64, QImage::Format_ARGB32);
@@ -100,6 +145,7 @@ private:
     }
 
     QImage m_Bitmap;
+    GLMetaFile m_Legend;
 };
 
 int main(int argc, char** argv)

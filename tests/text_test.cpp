@@ -447,6 +447,14 @@ TEST(Text, BadInputGetsDefinedAnswers)
     EXPECT_EQ(invalid, drawIn(Qt::black));
     EXPECT_GT(LitPixels(invalid), 20);
 
+    // Without a widget, text beyond Latin-1 is measured for the screen, which here has the same resolution.
+    GL::GLText measured;
+    measured.SetFont(TestFont(14), nullptr);
+    measured.SetText(Greek, nullptr);
+    const QRect screen =
+        QFontMetrics(TestFont(14)).boundingRect(QRect(0, 0, -1, -1), Qt::AlignLeft | Qt::AlignTop, Greek);
+    EXPECT_EQ(measured.BoundingRect(), screen.adjusted(0, 0, 1, 0));
+
     // Outside a frame nothing is drawn, measuring still works, and the next frame draws normally.
     TestSurface w;
     w.resize(60, 20);

@@ -193,6 +193,7 @@ void GLFrameWidget::ReadCapabilities()
     m_bFrameBufferObject =
         m_sExtensions.contains("GL_EXT_framebuffer_object") && m_pContext->HasProcs(s_aFrameBufferProcs);
     BuildPrograms();
+    LoadLineImageProcs();
 }
 
 bool GLFrameWidget::MakeContextCurrent()
@@ -245,6 +246,8 @@ void GLFrameWidget::EndContext(bool swap)
 
 void GLFrameWidget::ReleaseContext()
 {
+    // Line images first: deleting them needs the context that their textures live in.
+    ReleaseLineImages();
     if (m_bInitialized && m_eError == eInitNoError && MakeContextCurrent()) {
         ReleaseTextResources(true);
         DeletePrograms();

@@ -13,8 +13,11 @@
 #include <QVector>
 #include <QWidget>
 #include <array>
+#include <deque>
 #include <initializer_list>
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 class AxisData;
@@ -198,9 +201,8 @@ public:
         float fRowHeight = 0;
         float aS[ciChars] = {}, aCellS[ciChars] = {};
         float aT[ciRows] = {};
-        QImage* pImage = nullptr; // the rendered atlas until its texture exists
+        std::unique_ptr<QImage> pImage; // the rendered atlas until its texture exists
         unsigned int uTexture = 0;
-        ~GLFont() { delete pImage; }
     };
 
     // A pooled texture holding one rendered text; in use while a GLText is linked to it.
@@ -374,6 +376,84 @@ public:
     // above the maximum texture size (logged) draws nothing.
     void DrawImage(int x, int y, int w, int h, const QImage& image);
 
+    // --- Line images (waterfalls) ---------------------------------------------------------------
+    // A history of byte lines with time stamps, newest at the top, kept in 256 x 256 tiles. Index
+    // mode (multitexture and the index-colour program) colours at draw time; software mode colours
+    // when a line is stored, so a table change affects only later lines. Ids are indices; a
+    // negative, unknown or deleted id does nothing or returns the stated default.
+    static constexpr int m_iImageTileSize = 256;
+    // Columns of a line are 16-bit in its sections: wider lines keep their first 32767 values.
+    static constexpr int ciMaxLineImageWidth = 32767;
+    // Creates an image (reusing the lowest deleted id) with buffer height 0 and a grey table.
+    int CreateLineImage();
+    // Frees the image's tiles into the widget's texture pool and its colour-table texture.
+    void DeleteLineImage(int id);
+    // Most lines kept (negative counts as 0); applied when the next line is stored.
+    void SetLineImageBufferHeight(int id, int lines);
+    // Entry i from element i, alpha forced opaque; opaque black beyond the vector.
+    void SetLineImageColorTable(int id, const QVector<unsigned int>& rgb);
+    // Stores width bytes as the line of timeStamp: true when appended; false when an existing
+    // line was rewritten, the time stamp matches no line older than the newest ("Unknown existing
+    // TimeStamp"), there is no current context ("No context"), or id or data is invalid.
+    bool SetLineImageData(int id, unsigned long long timeStamp, const unsigned char* data);
+    // As above, but a buffer of fewer than width bytes is refused (false, nothing stored).
+    bool SetLineImageData(int id, unsigned long long timeStamp, const unsigned char* data, int byteCount);
+    // Sets the width (count, at most ciMaxLineImageWidth) and the value of each column.
+    void SetLineImageXAxis(int id, double min, double max, int count);
+    void SetLineImageXAxis(int id, const AxisData& axis);
+    // The screen columns of the values, as for aged images.
+    void SetLineImageDestXAxis(int id, const AxisData& axis);
+    void SetLineImageDestXAxis(int id, double min, double max, int count);
+    // Value range over the viewport's height, and the range the kept lines cover (newest at max).
+    void SetLineImageYAxis(int id, double min, double max);
+    void SetLineImageDestYAxis(int id, double min, double max);
+    // (Oldest, newest) time stamp; (0, 0) for an invalid id or no lines.
+    std::pair<unsigned long long, unsigned long long> GetLineImageAvailableTimeRange(int id);
+    // Time stamp of line index (0 = newest); 0 when out of range.
+    unsigned long long GetLineImageTimeStamp(int id, int index);
+    // The bytes of line index (0 = newest), exactly its width; empty when out of range. The
+    // reference is valid until the next call for any image of this widget.
+    const std::string& GetLineImageData(int id, int index);
+    // Index of the line nearest timeStamp (the newer one at equal distance) with found set, when
+    // two neighbouring lines bracket it; otherwise 0 with found cleared.
+    int GetLineImageLine(int id, unsigned long long timeStamp, bool& found);
+    // Draws the kept lines in the current viewport; nothing outside a paint pass.
+    void DrawLineImage(int id);
+
+    // One row of tiles: 256 consecutive lines, tile t holding columns 256 t to 256 t + 255.
+    struct GLImageTileLine
+    {
+        int iRowsUsed = 0;   // the next line gets this row; rows are never reused
+        int iReferences = 0; // lines stored here
+        std::vector<unsigned int> vTextures;
+        // CPU copy, tile by tile, then row by row: column c of row r at ((c / 256) * 256 + r) * 256 + c % 256.
+        std::vector<unsigned char> vData;
+    };
+    struct GLLineImage
+    {
+        struct Line
+        {
+            unsigned long long uTimeStamp = 0;
+            // Sections never change once built, so lines written under one axis share them.
+            std::shared_ptr<const GLSections> pXSections;
+            int iWidth = 0;
+            int iRow = 0;
+            GLImageTileLine* pTileLine = nullptr;
+        };
+        bool bDeleted = false;
+        int iBufferHeight = 0;
+        GLSections DestXSections;
+        std::shared_ptr<const GLSections> pXSections = std::make_shared<const GLSections>();
+        float fDestYMin = 0, fDestYMax = 0;
+        float fYMin = 0, fYMax = 0;
+        int iWidth = 0;
+        bool bColorTableDirty = true;
+        GLColorTable ColorTable;
+        unsigned int uColorTableTexture = 0;
+        std::deque<Line> Lines; // oldest first
+        std::vector<std::unique_ptr<GLImageTileLine>> TileLines;
+    };
+
     QSize sizeHint() const override { return minimumSize(); }
     QPaintEngine* paintEngine() const override { return nullptr; }
 
@@ -402,6 +482,8 @@ protected:
     // Pairs the overlapping value ranges of source and destination sections, both in value order;
     // pairs empty on either side are left out.
     static void MergeSections(const GLSections& source, const GLSections& dest, std::vector<GLDrawSection>& out);
+    // The live line image of id, or null; for subclasses that inspect the tiles.
+    const GLLineImage* LineImage(int id) const;
 
 private:
     bool InitContext();
@@ -473,6 +555,26 @@ private:
     bool m_bHardwareFormat = false;
     bool m_bRemoteSession = false;
     GLShaderProgram m_IndexColorProgram, m_AgedImageProgram, m_AgeingProgram;
+
+    // Line images: records by id, tile texture names of released tile lines (reused before new
+    // ones are generated, deleted at context release), the software colouring row and the
+    // string GetLineImageData returns.
+    std::vector<std::unique_ptr<GLLineImage>> m_vLineImages;
+    std::vector<unsigned int> m_vFreeTileTextures;
+    std::array<quint32, 256> m_aLineImageScratch{};
+    std::string m_sLineImageData;
+    GLLineImage* LiveLineImage(int id) const;
+    bool LineImageIndexMode() const { return m_bMultiTexture && m_bIndexColorProgram; }
+    void LoadLineImageProcs();
+    void StoreLine(GLLineImage& image, GLLineImage::Line& line, const unsigned char* data);
+    void BindTileTexture(GLImageTileLine& tileLine, int tile);
+    void TrimLineImage(GLLineImage& image);
+    void DeleteTileLine(GLLineImage* image, GLImageTileLine* tileLine);
+    void ReleaseLineImages();
+    void BeginDrawLineImage(GLLineImage& image);
+    void EndDrawLineImage();
+    void DrawLineImageGroup(const GLLineImage::Line& newest, int count, float y, std::vector<GLDrawSection>& sections,
+                            const GLSections& dest);
 
     bool m_b2DMode = true;
     bool m_bRendering = false;

@@ -219,9 +219,9 @@ GLFont* GLFrameWidget::GetFont(const QFont& qfont)
     font->fRowHeight = float(height) / atlasH;
 
     // An atlas too large to allocate stays null: the font then measures but draws nothing.
-    font->pImage = new QImage(TextImage(atlasW, atlasH, *this));
+    font->pImage = std::make_unique<QImage>(TextImage(atlasW, atlasH, *this));
     if (!font->pImage->isNull()) {
-        QPainter painter(font->pImage);
+        QPainter painter(font->pImage.get());
         painter.setPen(Qt::white);
         painter.setFont(qfont);
         painter.setRenderHint(QPainter::TextAntialiasing);
@@ -264,8 +264,7 @@ int GLFrameWidget::GetTextHeight(GLText& text) { return CachedFont(text)->iHeigh
 
 void GLFrameWidget::MakeAtlasTexture(GLFont& font)
 {
-    std::unique_ptr<QImage> image(font.pImage);
-    font.pImage = nullptr;
+    const std::unique_ptr<QImage> image = std::move(font.pImage);
     if (image->isNull())
         return;
     const int larger = std::max(image->width(), image->height());

@@ -1,0 +1,157 @@
+#ifndef GLPAINTER_H
+#define GLPAINTER_H
+
+#include "glbase_export.h"
+#include "glframewidget.h"
+
+#include <QBrush>
+#include <QFont>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QPen>
+#include <QPolygon>
+#include <QRect>
+#include <vector>
+
+// A recording of painter operations, replayed by GLPainter::drawMetaFile onto a widget or copied
+// into another metafile. Every record carries its own styles, so a replay does not depend on the
+// replaying painter's pen, brush or font. Recording only appends; assign an empty one to clear it.
+class GLBASE_EXPORT GLMetaFile
+{
+public:
+    enum eCommand { eLines, ePolygon, ePopTransform, ePushTransform, eRotate, eScale, eText, eTranslate };
+    // uIndex refers into the lines, polygons or texts list for those kinds; dA, dB are transform numbers.
+    struct GLMetaCommand
+    {
+        qint32 iKind = eLines;
+        size_t uIndex = 0;
+        double dA = 0;
+        double dB = 0;
+    };
+
+    GLMetaFile() = default;
+    GLMetaFile(const GLMetaFile& other) = default;
+    // The source is left empty.
+    GLMetaFile(GLMetaFile&& other) noexcept;
+    GLMetaFile& operator=(const GLMetaFile& other) = default;
+    GLMetaFile& operator=(GLMetaFile&& other) noexcept;
+    ~GLMetaFile() = default;
+
+    // Read-only views, for inspection; the n-th command of a kind refers to record n of its list.
+    const std::vector<GLMetaCommand>& Commands() const { return m_vCommands; }
+    const std::vector<GLFrameWidget::GLLines>& Lines() const { return m_vLines; }
+    const std::vector<GLFrameWidget::GLPolygon>& Polygons() const { return m_vPolygons; }
+    const std::vector<GLFrameWidget::GLText>& Texts() const { return m_vTexts; }
+
+private:
+    friend class GLPainter;
+    std::vector<GLMetaCommand> m_vCommands;
+    std::vector<GLFrameWidget::GLLines> m_vLines;
+    std::vector<GLFrameWidget::GLPolygon> m_vPolygons;
+    std::vector<GLFrameWidget::GLText> m_vTexts;
+};
+
+// A QPainter-shaped interface on a GLFrameWidget: every call becomes a drawing record that is drawn
+// at once on the current context or, between begin(metafile) and end(), appended to the metafile.
+// Create it on the stack inside a paint pass; coordinates are the widget's pixels, transforms act on
+// the GL model-view stack (or are recorded). Nothing returns an error; outside a paint pass the
+// construction is logged and nothing is drawn.
+class GLBASE_EXPORT GLPainter
+{
+public:
+    // Logs "GLPainter outside of paint event" when the widget's context is not current; a null
+    // widget draws nothing but can still record lines, polygons and transforms.
+    explicit GLPainter(GLFrameWidget* widget);
+    GLPainter(const GLPainter& other) = default;
+    GLPainter& operator=(const GLPainter& other) = default;
+    // end(), then balances the constructor's matrix push.
+    ~GLPainter();
+
+    // Appends to the metafile from now on (a null metafile draws directly again).
+    void begin(GLMetaFile* metafile);
+    // Restores every outstanding save (recorded while recording), then draws directly again.
+    void end();
+
+    // Solid and dotted pens draw at least 1 pixel wide; every other pen style draws nothing.
+    void setPen(const QPen& pen);
+    void setPen(Qt::GlobalColor color) { setPen(QPen(QColor(color))); }
+    // Only Qt::SolidPattern fills; every other brush style fills nothing.
+    void setBrush(const QBrush& brush);
+    // Colour c1 at the top and c2 at the bottom of the filled shape.
+    void setHGradientBrush(const QColor& c1, const QColor& c2);
+    // Colour c1 at the left and c2 at the right of the filled shape.
+    void setVGradientBrush(const QColor& c1, const QColor& c2);
+    // The fill behind text, used in Qt::OpaqueMode only.
+    void setBackground(const QBrush& brush);
+    void setBackgroundColor(const QColor& color) { setBackground(QBrush(color, Qt::SolidPattern)); }
+    void setBackgroundMode(Qt::BGMode mode) { m_State.iBackgroundMode = mode; }
+    void setFont(const QFont& font) { m_State.font = font; }
+    const QFont& font() const { return m_State.font; }
+    QFontMetrics fontMetrics() const;
+    QFontInfo fontInfo() const { return QFontInfo(m_State.font); }
+
+    // Pushes pen, brush, background, font and mode together with the transform; restore on an
+    // empty stack does nothing.
+    void save();
+    void restore();
+    void translate(double dx, double dy);
+    void scale(double sx, double sy);
+    // Degrees about the screen normal.
+    void rotate(double degrees);
+
+    // While recording, consecutive lines of one pen under one transform share one GLLines record.
+    void drawLine(int x1, int y1, int x2, int y2);
+    // Outline with the pen, fill with the brush.
+    void drawRect(int x, int y, int w, int h);
+    void drawRect(const QRect& rect);
+    // A solid fill in the brush's colour whatever its style; no outline, pen and brush untouched.
+    void fillRect(const QRect& rect, const QBrush& brush);
+    // A closed outline with the pen, filled with the brush; an empty polygon does nothing.
+    void drawPolygon(const QPolygon& polygon, bool oddEven = true);
+    void drawPolygon(const QPolygon& polygon, Qt::FillRule) { drawPolygon(polygon, true); }
+    // The record's own styles are used.
+    void drawPolygon(GLFrameWidget::GLPolygon& polygon);
+    // One line of text with its baseline at y; line breaks are not interpreted.
+    void drawText(int x, int y, const QString& text);
+    // Lines split at '\n' (an empty text still takes one line), aligned in rect by the Qt::Align
+    // flags; other flags are ignored. boundingRect, when not null, receives the covered rectangle.
+    void drawText(const QRect& rect, int flags, const QString& text, QRect* boundingRect = nullptr);
+    // The rectangle drawText would cover, without drawing.
+    QRect boundingRect(const QRect& rect, int flags, const QString& text);
+    // Images are drawn only directly; while recording they are neither drawn nor recorded.
+    void drawImage(const QPoint& point, const QImage& image);
+    void drawImage(const QRect& rect, const QImage& image);
+    // Replays onto the widget, or copies into the metafile being recorded, inside save/restore.
+    // Replaying a metafile into itself copies the commands it held when the replay began once.
+    void drawMetaFile(GLMetaFile& metafile);
+
+private:
+    struct PainterState
+    {
+        int iBackgroundMode = Qt::TransparentMode;
+        QFont font;
+        GLFrameWidget::GLFillStyle background;
+        GLFrameWidget::GLFillStyle brush;
+        GLFrameWidget::GLLineStyle pen;
+    };
+
+    void BeginPolygon(GLFrameWidget::GLPolygon& local, GLFrameWidget::GLPolygon*& target);
+    void Record(GLMetaFile::eCommand kind, size_t index = 0, double a = 0, double b = 0);
+    void ApplyTransform(GLMetaFile::eCommand kind, double a, double b);
+    void DrawOrRecordPolygon(GLFrameWidget::GLPolygon& local, GLFrameWidget::GLPolygon* target);
+    void DrawOrRecordText(GLFrameWidget::GLText& text);
+    void PrepareText(GLFrameWidget::GLText& text) const;
+    // Lines of the text and the vertical start of the block in rect.
+    static QStringList SplitLines(const QString& text);
+    static int BlockTop(const QRect& rect, int flags, int height);
+    static int AlignedLeft(const QRect& rect, int flags, int width);
+    bool Recording() const { return m_pMetaFile != nullptr; }
+
+    GLFrameWidget* m_pWidget;
+    GLMetaFile* m_pMetaFile = nullptr;
+    bool m_bNewLineBatch = true;
+    PainterState m_State;
+    std::vector<PainterState> m_vSaved;
+};
+
+#endif
