@@ -172,6 +172,116 @@ public:
         qint16 iSrcFrom = 0, iSrcTo = 0, iDstFrom = 0, iDstTo = 0;
     };
 
+    // --- step lines and step areas -------------------------------------------------------------
+    // How a trace runs between sample i and i + 1: straight, or held at the smaller / larger of the
+    // two samples, at sample i + 1 (eStepLeft) or at sample i (eStepRight).
+    enum eStepLineStyle { eStepNone, eStepMin, eStepMax, eStepLeft, eStepRight };
+    class GLStepArea;
+
+    // A trace of byte samples in a destination rectangle. Its vertices are kept as 16-bit
+    // (sample index, pixel row) pairs, rebuilt by every setter that changes them; indices beyond
+    // 32767 wrap, which is intended. Not copyable: areas link their borders by address.
+    class GLBASE_EXPORT GLStepLine
+    {
+    public:
+        GLStepLine() = default;
+        // Empties every area the line borders and unlinks both of its borders.
+        ~GLStepLine();
+        GLStepLine(const GLStepLine&) = delete;
+        GLStepLine& operator=(const GLStepLine&) = delete;
+
+        // Copies 2 or more samples; fewer (or null data) empty the line and its areas.
+        void SetData(const unsigned char* data, int count);
+        // Sample values start and end are drawn at the bottom and top row; end <= start draws flat.
+        void SetDataRange(int start, int end);
+        void SetDestRect(int x, int y, int w, int h);
+        // A value outside eStepLineStyle is ignored.
+        void SetStepLineStyle(eStepLineStyle style);
+        void SetLineStyle(const GLLineStyle& style) { m_LineStyle = style; }
+        // Sample positions as axis values, and the screen axis they are drawn on; the trace follows
+        // both only once both are set. The vertices stay as they are.
+        void SetXAxis(const AxisData& axis);
+        void SetDestXAxis(const AxisData& axis);
+        // Rebuilds the vertices, then the areas the line borders.
+        void Update();
+
+        const GLLineStyle& LineStyle() const { return m_LineStyle; }
+        eStepLineStyle StepLineStyle() const { return m_eStepStyle; }
+        int X() const { return m_iX; }
+        int Y() const { return m_iY; }
+        int Width() const { return m_iWidth; }
+        int Height() const { return m_iHeight; }
+        int SampleCount() const { return int(m_vData.size()); }
+        bool HasAxes() const { return m_bDestXAxis && m_bXAxis; }
+        const GLSections& XAxis() const { return m_XAxis; }
+        const GLSections& DestXAxis() const { return m_DestXAxis; }
+        // x, y interleaved: n + 1 vertices for eStepNone, 2n for the step styles.
+        const std::vector<qint16>& Vertices() const { return m_vVertices; }
+        // The areas of which this line is the first / second border, or null.
+        GLStepArea* FirstArea() const { return m_pFirstArea; }
+        GLStepArea* SecondArea() const { return m_pSecondArea; }
+
+    private:
+        friend class GLStepArea;
+        void BuildVertices();
+
+        GLLineStyle m_LineStyle;
+        eStepLineStyle m_eStepStyle = eStepMin;
+        int m_iX = 0, m_iY = 0, m_iWidth = 0, m_iHeight = 0;
+        int m_iStart = 0, m_iEnd = 255;
+        bool m_bDestXAxis = false, m_bXAxis = false;
+        GLSections m_DestXAxis, m_XAxis;
+        GLStepArea* m_pFirstArea = nullptr;
+        GLStepArea* m_pSecondArea = nullptr;
+        std::vector<unsigned char> m_vData;
+        std::vector<qint16> m_vVertices;
+    };
+
+    // The fill between two step lines, or between one and a constant level, one quad per sample
+    // column. The area does not own its borders; whichever of the two goes first unlinks both.
+    class GLBASE_EXPORT GLStepArea
+    {
+    public:
+        GLStepArea() = default;
+        ~GLStepArea() { Disconnect(); }
+        GLStepArea(const GLStepArea&) = delete;
+        GLStepArea& operator=(const GLStepArea&) = delete;
+
+        // Each Connect disconnects first. It stays unconnected when a line is null, the first is
+        // already the first border of an area or the second already the second border of one.
+        void Connect(GLStepLine* first, GLStepLine* second);
+        // A constant first border: level is a sample value in the line's data range.
+        void Connect(int level, GLStepLine* second);
+        // A constant second border.
+        void Connect(GLStepLine* first, int level);
+        // Unlinks both borders and empties the columns.
+        void Disconnect();
+        // Only eFillSolid is drawn.
+        void SetFillStyle(const GLFillStyle& style) { m_FillStyle = style; }
+        // Rebuilds the columns after the given border changed; any other line is ignored.
+        void Update(GLStepLine* changed);
+
+        const GLFillStyle& FillStyle() const { return m_FillStyle; }
+        GLStepLine* FirstBorder() const { return m_pFirst; }
+        GLStepLine* SecondBorder() const { return m_pSecond; }
+        int ColumnCount() const { return m_iColumns; }
+        // Per column i one quad: the second border's (i, y), (i + 1, y), then the first's back.
+        const std::vector<qint16>& Vertices() const { return m_vVertices; }
+
+    private:
+        void WriteHalf(bool secondHalf, int column, qint16 left, qint16 right);
+        void WriteLineHalf(bool secondHalf, const GLStepLine& line, int from, int to);
+        void WriteConstantHalf(const GLStepLine& line);
+
+        GLFillStyle m_FillStyle;
+        int m_iFirstLevel = 0, m_iSecondLevel = 0;
+        GLStepLine* m_pFirst = nullptr;
+        GLStepLine* m_pSecond = nullptr;
+        int m_iColumns = 0;
+        std::vector<qint16> m_vVertices;
+    };
+    // --- end of step lines and step areas ------------------------------------------------------
+
     // 256 colours for data values, bytes R, G, B, A in memory, as uploaded to colour-table textures.
     class GLBASE_EXPORT GLColorTable : public std::array<quint32, 256>
     {
@@ -375,6 +485,11 @@ public:
     // Draws the image stretched into the rectangle; a null image, an empty rectangle or an image
     // above the maximum texture size (logged) draws nothing.
     void DrawImage(int x, int y, int w, int h, const QImage& image);
+    // A step trace in its line style, through its two axes when both are set (parts narrower than
+    // 3 pixels are left out); nothing without vertices, an empty rectangle or an invisible style.
+    void DrawStepLine(GLStepLine& line);
+    // A step area in its solid fill colour, placed like its first border (else its second).
+    void DrawStepArea(GLStepArea& area);
 
     // --- Line images (waterfalls) ---------------------------------------------------------------
     // A history of byte lines with time stamps, newest at the top, kept in 256 x 256 tiles. Index
@@ -498,6 +613,9 @@ private:
     void RequestRepaint();
     void DrawPoints(const GLLineStyle& style, const std::vector<float>& vertices, unsigned int type, bool close);
     void FillConcave(const GLPolygon& polygon);
+    // Step traces: the x placement through both axes, or across the whole rectangle.
+    void DrawStepSections(const GLStepLine& line, unsigned int primitive, int perSample, int limit, float dx, float dy);
+    void DrawStepWhole(const GLStepLine& line, unsigned int primitive, int count, float dx, float dy);
 
     // One image program: its objects and the locations looked up after linking.
     struct GLShaderProgram
