@@ -141,7 +141,7 @@ QVector<unsigned int> RgbaTable()
 {
     QVector<unsigned int> table;
     for (const QColor& c : ColorTable())
-        table.push_back(unsigned(c.red()) | unsigned(c.green()) << 8 | unsigned(c.blue()) << 16 | 0xFF000000u);
+        table.push_back(c.rgb());
     return table;
 }
 

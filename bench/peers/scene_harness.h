@@ -285,7 +285,8 @@ inline int RunAndReport(const char* library, const Args& args, const FrameFuncti
                 1000.0 * cpu / measured, PeakMegabytes(),
                 args.scene == Scene::Waterfall ? QString::number(fps, 'f', 2).toUtf8().constData() : "null");
     std::fflush(stdout);
-    if (!args.png.empty() && !image.save(QString::fromStdString(args.png))) {
+    // Saved opaque: a surface cleared to transparent black shows as black, like the peers' frames.
+    if (!args.png.empty() && !image.convertToFormat(QImage::Format_RGB32).save(QString::fromStdString(args.png))) {
         std::fprintf(stderr, "%s: could not save %s\n", library, args.png.c_str());
         return 1;
     }
