@@ -60,7 +60,8 @@ with open(os.path.join(out, "table.md"), "w") as f:
 
 with open(os.path.join(out, "table.csv"), "w") as f:
     f.write("library,scene,size,fps,cpu_ms_per_frame,peak_mb\n")
-    for (lib, scene, size) in sorted(runs):
+    order = {s: i for i, s in enumerate(scenes)}
+    for (lib, scene, size) in sorted(runs, key=lambda k: (order.get(k[1], 99), sizes.index(k[2]) if k[2] in sizes else 9, k[0])):
         f.write(",".join([lib, scene, size] + [fmt(median(lib, scene, size, k), 3)
                                                 for k in ("fps", "cpu_ms_per_frame", "peak_mb")]) + "\n")
 
