@@ -4,6 +4,7 @@
 # The peers are not in install-deps.sh, so ordinary builds and CI do without them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
 if ! dpkg -s libqcustomplot-dev libqwt-qt5-dev xvfb xauth >/dev/null 2>&1; then
     apt-get update
     DEBIAN_FRONTEND=noninteractive apt-get install -y libqcustomplot-dev libqwt-qt5-dev xvfb xauth
