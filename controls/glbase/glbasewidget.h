@@ -43,8 +43,8 @@ class GLBASE_EXPORT GLBaseWidget : public QObject
     friend class GLLayout;
 
 public:
-    static const int ciMinCoord = 2;       // smallest minimum width or height
-    static const int ciMaxCoord = 1000000; // largest maximum; also means unbounded
+    static constexpr int ciMinCoord = 2;       // smallest minimum width or height
+    static constexpr int ciMaxCoord = 1000000; // largest maximum; also means unbounded
 
     enum eHorizontalAlignment : qint32 {
         eAlignLeft,       // a new column at the left end of the row holding the master's column
