@@ -1,6 +1,7 @@
 #include "glbasewidget.h"
 
 #include "gllayout.h"
+#include "glpainter.h"
 #include "ierrorhandlerbase.h"
 
 #include <QEvent>
@@ -201,6 +202,11 @@ void GLBaseWidget::DrawBackground()
 {
     if (m_pLayout)
         m_pLayout->DrawPolygon(m_Background, true);
+}
+
+void GLBaseWidget::DrawBackground(GLPainter& painter)
+{
+    painter.drawPolygon(m_Background);
 }
 
 void GLBaseWidget::SetRect(float x, float y, float w, float h)

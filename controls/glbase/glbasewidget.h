@@ -11,6 +11,7 @@
 #include <string>
 
 class GLLayout;
+class GLPainter;
 class GLBaseWidget;
 struct GLSplitGroup;
 class QContextMenuEvent;
@@ -43,8 +44,8 @@ class GLBASE_EXPORT GLBaseWidget : public QObject
     friend class GLLayout;
 
 public:
-    static const int ciMinCoord = 2;       // smallest minimum width or height
-    static const int ciMaxCoord = 1000000; // largest maximum; also means unbounded
+    static constexpr int ciMinCoord = 2;       // smallest minimum width or height
+    static constexpr int ciMaxCoord = 1000000; // largest maximum; also means unbounded
 
     enum eHorizontalAlignment : qint32 {
         eAlignLeft,       // a new column at the left end of the row holding the master's column
@@ -124,6 +125,8 @@ public:
     QWidget* GetQWidget() const { return m_pQWidget; }
     // Fills the panel with its background style in the current viewport; only inside a frame.
     void DrawBackground();
+    // The same fill through a painter, so that it is recorded when the painter records.
+    void DrawBackground(GLPainter& painter);
 
     // Geometry in layout pixels, truncated; rect() is the panel's own coordinate system at (0, 0).
     int left() const { return int(m_Outline.Left()); }
