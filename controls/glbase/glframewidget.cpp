@@ -192,8 +192,8 @@ void GLFrameWidget::ReadCapabilities()
     m_bMultiTexture = m_sExtensions.contains("GL_ARB_multitexture") && m_pContext->HasProcs(s_aMultiTextureProcs);
     m_bFrameBufferObject =
         m_sExtensions.contains("GL_EXT_framebuffer_object") && m_pContext->HasProcs(s_aFrameBufferProcs);
+    LoadCapabilityProcs();
     BuildPrograms();
-    LoadLineImageProcs();
 }
 
 bool GLFrameWidget::MakeContextCurrent()
@@ -246,8 +246,9 @@ void GLFrameWidget::EndContext(bool swap)
 
 void GLFrameWidget::ReleaseContext()
 {
-    // Line images first: deleting them needs the context that their textures live in.
+    // Images first: deleting them needs the context that their textures live in.
     ReleaseLineImages();
+    ReleaseAgedImages();
     if (m_bInitialized && m_eError == eInitNoError && MakeContextCurrent()) {
         ReleaseTextResources(true);
         DeletePrograms();
@@ -303,7 +304,6 @@ void GLFrameWidget::paintEvent(QPaintEvent*)
         }
         m_RepaintTimer.stop();
         Render(nullptr);
-        m_iLastFrame = GLPlatform::NowMs();
         m_bRendering = false;
     } else if (!m_RepaintTimer.isActive()) {
         m_RepaintTimer.start();
@@ -371,6 +371,8 @@ bool GLFrameWidget::Render(QImage* image)
         m_pContext->Present(this, m_iWidth, m_iHeight);
     m_pContext->DoneCurrent();
     m_bContextCurrent = false;
+    // A frame rendered into an image is finished as well: aged images fade by this clock.
+    m_iLastFrame = GLPlatform::NowMs();
     return true;
 }
 

@@ -569,6 +569,84 @@ public:
         std::vector<std::unique_ptr<GLImageTileLine>> TileLines;
     };
 
+    // --- Aged images (persistence displays) -------------------------------------------------------
+    // A picture of byte frames painted through a 256-entry colour table, earlier frames fading out
+    // linearly over the hold time. FBO mode (framebuffer objects, multitexture and both image
+    // programs) keeps the picture on the GPU; software mode keeps it in memory and uploads it per
+    // draw. Ids are indices; a negative, unknown or deleted id does nothing (converters give 0).
+    // Reuses the lowest deleted id: an empty image, white table, hold time 1,000 ms, ageing off.
+    int CreateAgedImage();
+    // Stops its repaint timer and deletes its textures.
+    void DeleteAgedImage(int id);
+    // A new size deletes the textures: the image draws nothing until its next frame.
+    void SetAgedImageBufferSize(int id, int width, int height);
+    // Entry i from element i, alpha forced opaque; opaque black beyond the given elements.
+    void SetAgedImageColorTable(int id, const QVector<unsigned int>& rgb);
+    void SetAgedImageColorTable(int id, const std::vector<QColor>& colors);
+    // Paints height rows of bytesPerLine bytes (byteCount / bytesPerLine must equal the height and
+    // bytesPerLine be at least the width); value 0 keeps the fading picture. Ages by the time
+    // stamps (microseconds) first. Ignored while ageing is off; "No context" outside a paint pass.
+    void SetAgedImageData(int id, unsigned long long timeStamp, const unsigned char* data, int bytesPerLine,
+                          int byteCount);
+    // Value of each image column, and the screen columns of the values.
+    void SetAgedImageXAxis(int id, const AxisData& axis);
+    void SetAgedImageXAxis(int id, double min, double max, int count);
+    void SetAgedImageDestXAxis(int id, const AxisData& axis);
+    void SetAgedImageDestXAxis(int id, double min, double max, int count);
+    // Value range over the viewport's height, and the range the image's rows cover (first at max).
+    void SetAgedImageYAxis(int id, double min, double max);
+    void SetAgedImageDestYAxis(int id, double min, double max);
+    // While ageing is on the widget repaints every frame interval; frames are accepted only then.
+    void SetAgeing(int id, bool on);
+    // Milliseconds for a full fade; below 10 gives 10.
+    void SetAgedImageHoldTime(int id, int milliseconds);
+    // Draws the picture in the current viewport, ageing it by the frame clock first when ageing is on;
+    // nothing before the first frame, with an empty y range or outside a paint pass.
+    void DrawAgedImage(int id);
+
+    // Polar form: image columns become radii from innerRatio x R to R, rows angles around the circle.
+    // angle (radians) is where the image's last row starts.
+    void SetAgedImagePolarParams(int id, bool centerHorizontally, bool centerVertically, int leftMargin,
+                                 int rightMargin, int topMargin, int bottomMargin, float innerRatio, float angle);
+    void DrawAgedImagePolar(int id);
+    // A grid circle at image column position x, and a radial line at a rectangular angle; nothing for
+    // a style without width or line, or a ring under one pixel.
+    void DrawAgedImagePolarXCircle(int id, int x, const GLLineStyle& style);
+    void DrawAgedImagePolarYLine(int id, float angle, const GLLineStyle& style);
+    // Between (column position, angle) and viewport pixels, for mouse handling; both follow the
+    // current viewport. Points beyond the ring clamp to its edges.
+    void AgedImageRectToPolar(int id, int x, float angle, float& px, float& py);
+    void AgedImagePolarToRect(int id, float px, float py, int& x, float& angle);
+
+    struct GLAgedImage
+    {
+        bool bDeleted = false;
+        GLSections DestXSections, XSections;
+        float fDestYMin = 0, fDestYMax = 0;
+        float fYMin = 0, fYMax = 0;
+        int iWidth = 0, iHeight = 0;
+        int iStride = 0;
+        float fTextureU = 0, fTextureV = 0;
+        bool bPolarCenterH = false, bPolarCenterV = false;
+        int iPolarLeft = 0, iPolarRight = 0, iPolarTop = 0, iPolarBottom = 0;
+        float fPolarInnerRatio = 0, fPolarAngleOffset = 0;
+        bool bAgeing = false;
+        int iLastAgeing = 0;              // frame clock (ms) at the last ageing step
+        unsigned long long uLastTimeStamp = 0; // microseconds, 0 = no frame yet
+        float fHoldTime = 1000;
+        QTimer RepaintTimer;
+        bool bColorTableDirty = true;
+        std::array<quint32, 256> ColorTable;
+        unsigned int uColorTableTexture = 0;
+        bool bFBOMode = false;
+        unsigned int uFrameBuffer = 0;
+        bool bPingPong = true; // texture A holds the current picture
+        unsigned int uTextureA = 0, uTextureB = 0, uDataTexture = 0;
+        // Software mode: the RGBA picture, stride pixels per row; FBO mode: the last frame's bytes.
+        std::vector<unsigned char> vPixels;
+    };
+    // --- end of aged images ------------------------------------------------------------------------
+
     QSize sizeHint() const override { return minimumSize(); }
     QPaintEngine* paintEngine() const override { return nullptr; }
 
@@ -599,6 +677,10 @@ protected:
     static void MergeSections(const GLSections& source, const GLSections& dest, std::vector<GLDrawSection>& out);
     // The live line image of id, or null; for subclasses that inspect the tiles.
     const GLLineImage* LineImage(int id) const;
+    // The live aged image of id, or null; for subclasses that inspect its GL objects.
+    const GLAgedImage* AgedImage(int id) const;
+    // Completeness of the bound framebuffer; a subclass may override it to act out a refusing driver.
+    virtual unsigned int FramebufferStatus();
 
 private:
     bool InitContext();
@@ -625,6 +707,7 @@ private:
         int iInVertex = -1, iInTexCoord0 = -1;
     };
     bool LoadShaderProcs();
+    void LoadCapabilityProcs();
     bool CreateShader(unsigned int type, unsigned int& shader, const char* source);
     bool CreateProgram(unsigned int& program, unsigned int vertexShader, unsigned int fragmentShader);
     bool BuildProgram(GLShaderProgram& program, const char* vertexSource, const char* fragmentSource,
@@ -683,7 +766,6 @@ private:
     std::string m_sLineImageData;
     GLLineImage* LiveLineImage(int id) const;
     bool LineImageIndexMode() const { return m_bMultiTexture && m_bIndexColorProgram; }
-    void LoadLineImageProcs();
     void StoreLine(GLLineImage& image, GLLineImage::Line& line, const unsigned char* data);
     void BindTileTexture(GLImageTileLine& tileLine, int tile);
     void TrimLineImage(GLLineImage& image);
@@ -693,6 +775,34 @@ private:
     void EndDrawLineImage();
     void DrawLineImageGroup(const GLLineImage::Line& newest, int count, float y, std::vector<GLDrawSection>& sections,
                             const GLSections& dest);
+
+    // Aged images (glframewidget_agedimages.cpp, polar form in glframewidget_polar.cpp).
+    struct PolarGeometry
+    {
+        float fRadius = 0, fCenterX = 0, fCenterY = 0;
+        // Radius of column position p (0 to the viewport width).
+        float RadiusAt(const GLAgedImage& image, float p, float width) const;
+    };
+    std::vector<std::unique_ptr<GLAgedImage>> m_vAgedImages;
+    GLAgedImage* LiveAgedImage(int id) const;
+    bool CreateTextures(GLAgedImage* image);
+    void DeleteTextures(GLAgedImage* image);
+    // Generates and binds a texture: magnified nearest, data may be null.
+    void CreateTexture(unsigned int& texture, unsigned int wrap, unsigned int minFilter, unsigned int format,
+                       int width, int height, const void* data);
+    // Binds the 256 x 1 colour-table texture of an image, creating or refreshing it as needed.
+    void UploadColorTable(unsigned int& texture, bool& dirty, const quint32* table);
+    bool AttachFramebuffer(GLAgedImage* image, int texWidth, int texHeight);
+    void UploadAgedColorTable(GLAgedImage* image);
+    void PaintFrameFBO(GLAgedImage* image, const unsigned char* data, int bytesPerLine);
+    void PaintFrameSoftware(GLAgedImage* image, const unsigned char* data, int bytesPerLine);
+    void AgeImage(GLAgedImage* image, unsigned long long elapsedMicroseconds);
+    GLAgedImage* BeginDrawAgedImage(int id);
+    void EndDrawAgedImage();
+    void DrawAgedImageFBO(GLAgedImage* image, int vertexAttribute, int texCoordAttribute);
+    void ReleaseAgedImages();
+    PolarGeometry Polar(const GLAgedImage& image) const;
+    void DrawPolarLine(const GLLineStyle& style, const float* vertices, int count);
 
     bool m_b2DMode = true;
     bool m_bRendering = false;

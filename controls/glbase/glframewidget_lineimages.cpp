@@ -1,9 +1,7 @@
 #include "glframewidget.h"
 
 #include "axisdefinition.h"
-
-#include <GL/gl.h>
-#include <GL/glext.h>
+#include "glframewidget_procs.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,19 +11,6 @@ namespace
 using Line = GLFrameWidget::GLLineImage::Line;
 constexpr int ciTile = GLFrameWidget::m_iImageTileSize;
 constexpr size_t ciTileBytes = size_t(ciTile) * ciTile;
-
-// The entry points the index mode needs beyond those of initialisation; process-wide like all
-// entry points, and only ever replaced by a fresh look-up, so a widget in index mode never sees null.
-struct LineImageProcs
-{
-    PFNGLACTIVETEXTUREPROC ActiveTexture;
-    PFNGLUSEPROGRAMPROC UseProgram;
-    PFNGLUNIFORM1IPROC Uniform1i;
-    PFNGLVERTEXATTRIBPOINTERPROC VertexAttribPointer;
-    PFNGLENABLEVERTEXATTRIBARRAYPROC EnableVertexAttribArray;
-    PFNGLDISABLEVERTEXATTRIBARRAYPROC DisableVertexAttribArray;
-};
-LineImageProcs s_LineGl{};
 
 // Cuts the columns first to end - 1 at every multiple of the tile size, so that a section never
 // spans two tiles; value(c) is the value at column c.
@@ -53,14 +38,6 @@ bool SameSections(const GLFrameWidget::GLSections& a, const GLFrameWidget::GLSec
     });
 }
 
-// Truncation toward zero that stays defined for NaN and for values beyond int.
-int TruncatePixel(float value)
-{
-    if (std::isnan(value))
-        return 0;
-    return static_cast<int>(std::clamp(value, -1e9f, 1e9f));
-}
-
 const Line* FromNewest(const std::deque<Line>& lines, int index)
 {
     if (index < 0 || size_t(index) >= lines.size())
@@ -73,23 +50,6 @@ unsigned char* TileRow(GLFrameWidget::GLImageTileLine& tileLine, int tile, int r
     return tileLine.vData.data() + (size_t(tile) * ciTile + size_t(row)) * ciTile;
 }
 } // namespace
-
-void GLFrameWidget::LoadLineImageProcs()
-{
-    if (!LineImageIndexMode())
-        return;
-    auto load = [this](auto& proc, const char* name) {
-        proc = reinterpret_cast<std::remove_reference_t<decltype(proc)>>(m_pContext->ProcAddress(name));
-    };
-    LineImageProcs procs{};
-    load(procs.ActiveTexture, "glActiveTexture");
-    load(procs.UseProgram, "glUseProgram");
-    load(procs.Uniform1i, "glUniform1i");
-    load(procs.VertexAttribPointer, "glVertexAttribPointer");
-    load(procs.EnableVertexAttribArray, "glEnableVertexAttribArray");
-    load(procs.DisableVertexAttribArray, "glDisableVertexAttribArray");
-    s_LineGl = procs;
-}
 
 GLFrameWidget::GLLineImage* GLFrameWidget::LiveLineImage(int id) const
 {
@@ -414,29 +374,16 @@ void GLFrameWidget::BeginDrawLineImage(GLLineImage& image)
 {
     if (LineImageIndexMode()) {
         const GLShaderProgram& program = m_IndexColorProgram;
-        s_LineGl.UseProgram(program.uProgram);
-        s_LineGl.Uniform1i(program.aUniforms[0], 0);
-        s_LineGl.Uniform1i(program.aUniforms[1], 1);
-        s_LineGl.ActiveTexture(GL_TEXTURE1);
+        s_Gl.UseProgram(program.uProgram);
+        s_Gl.Uniform1i(program.aUniforms[0], 0);
+        s_Gl.Uniform1i(program.aUniforms[1], 1);
+        s_Gl.ActiveTexture(GL_TEXTURE1);
         glEnable(GL_TEXTURE_2D);
-        if (image.uColorTableTexture) {
-            glBindTexture(GL_TEXTURE_2D, image.uColorTableTexture);
-            if (image.bColorTableDirty)
-                glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, ciTile, 1, GL_RGBA, GL_UNSIGNED_BYTE, image.ColorTable.data());
-        } else {
-            glGenTextures(1, &image.uColorTableTexture);
-            glBindTexture(GL_TEXTURE_2D, image.uColorTableTexture);
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-            glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, ciTile, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, image.ColorTable.data());
-        }
-        image.bColorTableDirty = false;
-        s_LineGl.ActiveTexture(GL_TEXTURE0);
+        UploadColorTable(image.uColorTableTexture, image.bColorTableDirty, image.ColorTable.data());
+        s_Gl.ActiveTexture(GL_TEXTURE0);
         glEnable(GL_TEXTURE_2D);
-        s_LineGl.EnableVertexAttribArray(GLuint(program.iInVertex));
-        s_LineGl.EnableVertexAttribArray(GLuint(program.iInTexCoord0));
+        s_Gl.EnableVertexAttribArray(GLuint(program.iInVertex));
+        s_Gl.EnableVertexAttribArray(GLuint(program.iInTexCoord0));
     } else {
         glEnable(GL_TEXTURE_2D);
         glEnableClientState(GL_VERTEX_ARRAY);
@@ -449,12 +396,12 @@ void GLFrameWidget::BeginDrawLineImage(GLLineImage& image)
 void GLFrameWidget::EndDrawLineImage()
 {
     if (LineImageIndexMode()) {
-        s_LineGl.DisableVertexAttribArray(GLuint(m_IndexColorProgram.iInVertex));
-        s_LineGl.DisableVertexAttribArray(GLuint(m_IndexColorProgram.iInTexCoord0));
-        s_LineGl.UseProgram(0);
-        s_LineGl.ActiveTexture(GL_TEXTURE1);
+        s_Gl.DisableVertexAttribArray(GLuint(m_IndexColorProgram.iInVertex));
+        s_Gl.DisableVertexAttribArray(GLuint(m_IndexColorProgram.iInTexCoord0));
+        s_Gl.UseProgram(0);
+        s_Gl.ActiveTexture(GL_TEXTURE1);
         glDisable(GL_TEXTURE_2D);
-        s_LineGl.ActiveTexture(GL_TEXTURE0);
+        s_Gl.ActiveTexture(GL_TEXTURE0);
         glDisable(GL_TEXTURE_2D);
     } else {
         glDisableClientState(GL_TEXTURE_COORD_ARRAY);
@@ -484,8 +431,8 @@ void GLFrameWidget::DrawLineImageGroup(const GLLineImage::Line& newest, int coun
         const float b0 = section.iDstFrom, b1 = section.iDstTo;
         const float quad[] = {b0, bottom, u0, vBottom, b1, bottom, u1, vBottom, b1, y, u1, vTop, b0, y, u0, vTop};
         if (indexMode) {
-            s_LineGl.VertexAttribPointer(GLuint(m_IndexColorProgram.iInVertex), 2, GL_FLOAT, GL_FALSE, 16, quad);
-            s_LineGl.VertexAttribPointer(GLuint(m_IndexColorProgram.iInTexCoord0), 2, GL_FLOAT, GL_FALSE, 16, quad + 2);
+            s_Gl.VertexAttribPointer(GLuint(m_IndexColorProgram.iInVertex), 2, GL_FLOAT, GL_FALSE, 16, quad);
+            s_Gl.VertexAttribPointer(GLuint(m_IndexColorProgram.iInTexCoord0), 2, GL_FLOAT, GL_FALSE, 16, quad + 2);
         } else {
             glVertexPointer(2, GL_FLOAT, 16, quad);
             glTexCoordPointer(2, GL_FLOAT, 16, quad + 2);

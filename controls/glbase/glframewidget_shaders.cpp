@@ -1,7 +1,5 @@
 #include "glframewidget.h"
-
-#include <GL/gl.h>
-#include <GL/glext.h>
+#include "glframewidget_procs.h"
 
 namespace
 {
@@ -18,26 +16,6 @@ const char* const s_aShaderProcs[] = {
     "glUniform2i", "glUniform3i", "glUniform4i", "glUniform1fv", "glUniform2fv", "glUniform3fv", "glUniform4fv",
     "glUniform1iv", "glUniform2iv", "glUniform3iv", "glUniform4iv", "glUniformMatrix2fv", "glUniformMatrix3fv",
     "glUniformMatrix4fv"};
-
-struct ShaderProcs
-{
-    PFNGLCREATESHADERPROC CreateShader;
-    PFNGLDELETESHADERPROC DeleteShader;
-    PFNGLSHADERSOURCEPROC ShaderSource;
-    PFNGLCOMPILESHADERPROC CompileShader;
-    PFNGLGETSHADERIVPROC GetShaderiv;
-    PFNGLGETSHADERINFOLOGPROC GetShaderInfoLog;
-    PFNGLCREATEPROGRAMPROC CreateProgram;
-    PFNGLDELETEPROGRAMPROC DeleteProgram;
-    PFNGLATTACHSHADERPROC AttachShader;
-    PFNGLLINKPROGRAMPROC LinkProgram;
-    PFNGLGETPROGRAMIVPROC GetProgramiv;
-    PFNGLGETPROGRAMINFOLOGPROC GetProgramInfoLog;
-    PFNGLUSEPROGRAMPROC UseProgram;
-    PFNGLGETUNIFORMLOCATIONPROC GetUniformLocation;
-    PFNGLGETATTRIBLOCATIONPROC GetAttribLocation;
-};
-ShaderProcs s_Gl{};
 
 const char* const s_pSourceA = "#version 110\n"
                                "attribute vec4 InVertex;\n"
@@ -106,29 +84,57 @@ void ReportInfoLog(GLFrameWidget& widget, unsigned int object, GetIv getIv, GetL
 
 } // namespace
 
+GLExtensionProcs s_Gl{};
+
+namespace
+{
+template <typename Proc>
+void LoadProc(GLPlatform::Context& context, Proc& proc, const char* name)
+{
+    proc = reinterpret_cast<Proc>(context.ProcAddress(name));
+}
+} // namespace
+
 bool GLFrameWidget::LoadShaderProcs()
 {
     if (!m_pContext->HasProcs(s_aShaderProcs))
         return false;
-    auto load = [this](auto& proc, const char* name) {
-        proc = reinterpret_cast<std::remove_reference_t<decltype(proc)>>(m_pContext->ProcAddress(name));
-    };
-    load(s_Gl.CreateShader, "glCreateShader");
-    load(s_Gl.DeleteShader, "glDeleteShader");
-    load(s_Gl.ShaderSource, "glShaderSource");
-    load(s_Gl.CompileShader, "glCompileShader");
-    load(s_Gl.GetShaderiv, "glGetShaderiv");
-    load(s_Gl.GetShaderInfoLog, "glGetShaderInfoLog");
-    load(s_Gl.CreateProgram, "glCreateProgram");
-    load(s_Gl.DeleteProgram, "glDeleteProgram");
-    load(s_Gl.AttachShader, "glAttachShader");
-    load(s_Gl.LinkProgram, "glLinkProgram");
-    load(s_Gl.GetProgramiv, "glGetProgramiv");
-    load(s_Gl.GetProgramInfoLog, "glGetProgramInfoLog");
-    load(s_Gl.UseProgram, "glUseProgram");
-    load(s_Gl.GetUniformLocation, "glGetUniformLocation");
-    load(s_Gl.GetAttribLocation, "glGetAttribLocation");
+    GLPlatform::Context& c = *m_pContext;
+    LoadProc(c, s_Gl.CreateShader, "glCreateShader");
+    LoadProc(c, s_Gl.DeleteShader, "glDeleteShader");
+    LoadProc(c, s_Gl.ShaderSource, "glShaderSource");
+    LoadProc(c, s_Gl.CompileShader, "glCompileShader");
+    LoadProc(c, s_Gl.GetShaderiv, "glGetShaderiv");
+    LoadProc(c, s_Gl.GetShaderInfoLog, "glGetShaderInfoLog");
+    LoadProc(c, s_Gl.CreateProgram, "glCreateProgram");
+    LoadProc(c, s_Gl.DeleteProgram, "glDeleteProgram");
+    LoadProc(c, s_Gl.AttachShader, "glAttachShader");
+    LoadProc(c, s_Gl.LinkProgram, "glLinkProgram");
+    LoadProc(c, s_Gl.GetProgramiv, "glGetProgramiv");
+    LoadProc(c, s_Gl.GetProgramInfoLog, "glGetProgramInfoLog");
+    LoadProc(c, s_Gl.UseProgram, "glUseProgram");
+    LoadProc(c, s_Gl.GetUniformLocation, "glGetUniformLocation");
+    LoadProc(c, s_Gl.GetAttribLocation, "glGetAttribLocation");
+    LoadProc(c, s_Gl.Uniform1i, "glUniform1i");
+    LoadProc(c, s_Gl.Uniform1f, "glUniform1f");
+    LoadProc(c, s_Gl.VertexAttribPointer, "glVertexAttribPointer");
+    LoadProc(c, s_Gl.EnableVertexAttribArray, "glEnableVertexAttribArray");
+    LoadProc(c, s_Gl.DisableVertexAttribArray, "glDisableVertexAttribArray");
     return true;
+}
+
+void GLFrameWidget::LoadCapabilityProcs()
+{
+    GLPlatform::Context& c = *m_pContext;
+    if (m_bMultiTexture)
+        LoadProc(c, s_Gl.ActiveTexture, "glActiveTexture");
+    if (m_bFrameBufferObject) {
+        LoadProc(c, s_Gl.GenFramebuffers, "glGenFramebuffers");
+        LoadProc(c, s_Gl.DeleteFramebuffers, "glDeleteFramebuffers");
+        LoadProc(c, s_Gl.BindFramebuffer, "glBindFramebuffer");
+        LoadProc(c, s_Gl.FramebufferTexture2D, "glFramebufferTexture2D");
+        LoadProc(c, s_Gl.CheckFramebufferStatus, "glCheckFramebufferStatus");
+    }
 }
 
 bool GLFrameWidget::CreateShader(unsigned int type, unsigned int& shader, const char* source)

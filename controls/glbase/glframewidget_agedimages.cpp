@@ -1,0 +1,468 @@
+#include "glframewidget.h"
+
+#include "glframewidget_procs.h"
+
+#include <climits>
+#include <cstring>
+
+namespace
+{
+// The smallest power of two from 4 that holds size, capped at the largest texture.
+int TextureSize(int size, int maxSize)
+{
+    int texture = 4;
+    while (texture < size && texture < maxSize)
+        texture *= 2;
+    return std::min(texture, maxSize);
+}
+
+const char* FramebufferMessage(GLenum status)
+{
+    switch (status) {
+    case GL_FRAMEBUFFER_INCOMPLETE_ATTACHMENT: return "Incomplete attachment";
+    case GL_FRAMEBUFFER_INCOMPLETE_MISSING_ATTACHMENT: return "Missing attachment";
+    case GL_FRAMEBUFFER_INCOMPLETE_DIMENSIONS_EXT: return "Incomplete dimensions";
+    case GL_FRAMEBUFFER_INCOMPLETE_FORMATS_EXT: return "Incomplete formats";
+    case GL_FRAMEBUFFER_INCOMPLETE_DRAW_BUFFER: return "Incomplete draw buffer";
+    case GL_FRAMEBUFFER_INCOMPLETE_READ_BUFFER: return "Incomplete read buffer";
+    case GL_FRAMEBUFFER_UNSUPPORTED: return "Framebufferobjects unsupported";
+    default: return "Unknown error";
+    }
+}
+
+// Milliseconds between two data time stamps. A time stamp older than the last one gives a negative
+// step, which fades nothing, and a step beyond the int range is held at it.
+int StampMilliseconds(unsigned long long elapsedMicroseconds)
+{
+    const long long step = static_cast<long long>(elapsedMicroseconds) / 1000;
+    return static_cast<int>(std::clamp<long long>(step, INT_MIN, INT_MAX));
+}
+
+size_t RgbaBytes(const GLFrameWidget::GLAgedImage& image)
+{
+    return size_t(image.iStride) * size_t(image.iHeight) * 4;
+}
+} // namespace
+
+GLFrameWidget::GLAgedImage* GLFrameWidget::LiveAgedImage(int id) const
+{
+    if (id < 0 || size_t(id) >= m_vAgedImages.size() || m_vAgedImages[size_t(id)]->bDeleted)
+        return nullptr;
+    return m_vAgedImages[size_t(id)].get();
+}
+
+const GLFrameWidget::GLAgedImage* GLFrameWidget::AgedImage(int id) const { return LiveAgedImage(id); }
+
+unsigned int GLFrameWidget::FramebufferStatus() { return s_Gl.CheckFramebufferStatus(GL_FRAMEBUFFER); }
+
+int GLFrameWidget::CreateAgedImage()
+{
+    size_t id = 0;
+    while (id < m_vAgedImages.size() && !m_vAgedImages[id]->bDeleted)
+        ++id;
+    // A fresh record resets every field, the timer included; the slot keeps its id.
+    auto image = std::make_unique<GLAgedImage>();
+    image->ColorTable.fill(0xFFFFFFFFu);
+    image->iLastAgeing = int(m_iLastFrame);
+    image->bFBOMode = m_bFrameBufferObject && m_bMultiTexture && m_bAgedImageProgram && m_bAgeingProgram;
+    image->RepaintTimer.setInterval(m_iFrameInterval);
+    connect(&image->RepaintTimer, &QTimer::timeout, this, qOverload<>(&QWidget::repaint));
+    if (id == m_vAgedImages.size())
+        m_vAgedImages.push_back(std::move(image));
+    else
+        m_vAgedImages[id] = std::move(image);
+    return int(id);
+}
+
+void GLFrameWidget::DeleteAgedImage(int id)
+{
+    GLAgedImage* image = LiveAgedImage(id);
+    if (!image)
+        return;
+    image->bDeleted = true;
+    image->RepaintTimer.stop();
+    image->RepaintTimer.disconnect();
+    DeleteTextures(image);
+}
+
+void GLFrameWidget::ReleaseAgedImages()
+{
+    for (size_t id = 0; id < m_vAgedImages.size(); ++id)
+        DeleteAgedImage(int(id));
+    m_vAgedImages.clear();
+}
+
+void GLFrameWidget::SetAgedImageBufferSize(int id, int width, int height)
+{
+    GLAgedImage* image = LiveAgedImage(id);
+    if (!image || (image->iWidth == width && image->iHeight == height))
+        return;
+    DeleteTextures(image);
+    image->iWidth = width;
+    image->iHeight = height;
+}
+
+void GLFrameWidget::SetAgedImageColorTable(int id, const QVector<unsigned int>& rgb)
+{
+    if (GLAgedImage* image = LiveAgedImage(id)) {
+        GLColorTable table;
+        table.Set(rgb);
+        image->ColorTable = table;
+        image->bColorTableDirty = true;
+    }
+}
+
+void GLFrameWidget::SetAgedImageColorTable(int id, const std::vector<QColor>& colors)
+{
+    if (GLAgedImage* image = LiveAgedImage(id)) {
+        GLColorTable table;
+        table.Set(colors);
+        image->ColorTable = table;
+        image->bColorTableDirty = true;
+    }
+}
+
+void GLFrameWidget::SetAgedImageXAxis(int id, const AxisData& axis)
+{
+    if (GLAgedImage* image = LiveAgedImage(id))
+        image->XSections.Build(axis);
+}
+
+void GLFrameWidget::SetAgedImageXAxis(int id, double min, double max, int count)
+{
+    if (GLAgedImage* image = LiveAgedImage(id))
+        image->XSections.Build(min, max, count);
+}
+
+void GLFrameWidget::SetAgedImageDestXAxis(int id, const AxisData& axis)
+{
+    if (GLAgedImage* image = LiveAgedImage(id))
+        image->DestXSections.Build(axis);
+}
+
+void GLFrameWidget::SetAgedImageDestXAxis(int id, double min, double max, int count)
+{
+    if (GLAgedImage* image = LiveAgedImage(id))
+        image->DestXSections.Build(min, max, count);
+}
+
+void GLFrameWidget::SetAgedImageYAxis(int id, double min, double max)
+{
+    if (GLAgedImage* image = LiveAgedImage(id)) {
+        image->fYMin = float(min);
+        image->fYMax = float(max);
+    }
+}
+
+void GLFrameWidget::SetAgedImageDestYAxis(int id, double min, double max)
+{
+    if (GLAgedImage* image = LiveAgedImage(id)) {
+        image->fDestYMin = float(min);
+        image->fDestYMax = float(max);
+    }
+}
+
+void GLFrameWidget::SetAgedImageHoldTime(int id, int milliseconds)
+{
+    if (GLAgedImage* image = LiveAgedImage(id))
+        image->fHoldTime = float(std::max(milliseconds, 10));
+}
+
+void GLFrameWidget::SetAgeing(int id, bool on)
+{
+    GLAgedImage* image = LiveAgedImage(id);
+    if (!image || image->bAgeing == on)
+        return;
+    image->bAgeing = on;
+    if (on)
+        image->RepaintTimer.start();
+    else
+        image->RepaintTimer.stop();
+}
+
+void GLFrameWidget::CreateTexture(unsigned int& texture, unsigned int wrap, unsigned int minFilter,
+                                  unsigned int format, int width, int height, const void* data)
+{
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GLint(wrap));
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GLint(wrap));
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GLint(minFilter));
+    glTexImage2D(GL_TEXTURE_2D, 0, GLint(format), width, height, 0, format, GL_UNSIGNED_BYTE, data);
+}
+
+void GLFrameWidget::UploadColorTable(unsigned int& texture, bool& dirty, const quint32* table)
+{
+    if (texture) {
+        glBindTexture(GL_TEXTURE_2D, texture);
+        if (dirty)
+            glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 256, 1, GL_RGBA, GL_UNSIGNED_BYTE, table);
+    } else {
+        CreateTexture(texture, GL_REPEAT, GL_NEAREST, GL_RGBA, 256, 1, table);
+    }
+    dirty = false;
+}
+
+bool GLFrameWidget::CreateTextures(GLAgedImage* image)
+{
+    // A refused framebuffer deletes everything and comes round once more, in software mode.
+    for (;;) {
+        if (image->bFBOMode ? image->uFrameBuffer != 0 : image->uTextureA != 0)
+            return true;
+        // Rows beyond the largest texture could never be shown, and would only cost memory.
+        if (image->iWidth <= 0 || image->iHeight <= 0 || image->iHeight > m_iMaxTextureSize)
+            return false;
+        const int texWidth = TextureSize(image->iWidth, m_iMaxTextureSize);
+        const int texHeight = TextureSize(image->iHeight, m_iMaxTextureSize);
+        image->iStride = std::min((image->iWidth / 4 + (image->iWidth % 4 != 0)) * 4, m_iMaxTextureSize);
+        image->fTextureU = float(image->iWidth) / float(texWidth);
+        image->fTextureV = float(image->iHeight) / float(texHeight);
+        image->bPingPong = true;
+
+        glEnable(GL_TEXTURE_2D);
+        CreateTexture(image->uTextureA, m_bHardwareFormat ? GL_CLAMP_TO_EDGE : GL_REPEAT, GL_LINEAR, GL_RGBA, texWidth,
+                      texHeight, nullptr);
+        image->vPixels.assign(RgbaBytes(*image), 0);
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, image->iStride, image->iHeight, GL_RGBA, GL_UNSIGNED_BYTE,
+                        image->vPixels.data());
+        glDisable(GL_TEXTURE_2D);
+        if (!image->bFBOMode || AttachFramebuffer(image, texWidth, texHeight))
+            return true;
+    }
+}
+
+bool GLFrameWidget::AttachFramebuffer(GLAgedImage* image, int texWidth, int texHeight)
+{
+    s_Gl.GenFramebuffers(1, &image->uFrameBuffer);
+    s_Gl.BindFramebuffer(GL_FRAMEBUFFER, image->uFrameBuffer);
+    glEnable(GL_TEXTURE_2D);
+    s_Gl.FramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, image->uTextureA, 0);
+    CreateTexture(image->uTextureB, GL_CLAMP_TO_EDGE, GL_LINEAR, GL_RGBA, texWidth, texHeight, nullptr);
+    s_Gl.FramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT1, GL_TEXTURE_2D, image->uTextureB, 0);
+    CreateTexture(image->uDataTexture, GL_CLAMP_TO_EDGE, GL_NEAREST, GL_LUMINANCE, texWidth, texHeight, nullptr);
+    const GLenum status = FramebufferStatus();
+    glDisable(GL_TEXTURE_2D);
+    s_Gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
+    if (status == GL_FRAMEBUFFER_COMPLETE)
+        return true;
+    LogError(FramebufferMessage(status), "CreateFramebuffer");
+    DeleteTextures(image);
+    image->bFBOMode = false;
+    return false;
+}
+
+void GLFrameWidget::DeleteTextures(GLAgedImage* image)
+{
+    unsigned int* const textures[] = {&image->uTextureA, &image->uTextureB, &image->uDataTexture,
+                                      &image->uColorTableTexture};
+    const bool hasObjects =
+        image->uFrameBuffer != 0 || std::any_of(std::begin(textures), std::end(textures), [](auto t) { return *t; });
+    // An image that never had GL objects needs no context, so deleting it cannot fail.
+    const bool madeCurrent = hasObjects && !m_bContextCurrent;
+    if (madeCurrent && !MakeContextCurrent()) {
+        LogError("MakeContextCurrent failed", "DeleteTextures");
+        return;
+    }
+    for (unsigned int* texture : textures) {
+        if (*texture)
+            glDeleteTextures(1, texture);
+        *texture = 0;
+    }
+    if (image->uFrameBuffer)
+        s_Gl.DeleteFramebuffers(1, &image->uFrameBuffer);
+    image->uFrameBuffer = 0;
+    if (madeCurrent) {
+        m_pContext->DoneCurrent();
+        m_bContextCurrent = false;
+    }
+    image->vPixels.clear();
+    image->vPixels.shrink_to_fit();
+}
+
+void GLFrameWidget::SetAgedImageData(int id, unsigned long long timeStamp, const unsigned char* data,
+                                     int bytesPerLine, int byteCount)
+{
+    if (!m_bContextCurrent) {
+        LogError("No context", "SetAgedImageBitData");
+        return;
+    }
+    GLAgedImage* image = LiveAgedImage(id);
+    if (!image || !image->bAgeing || !data || bytesPerLine <= 0 || byteCount / bytesPerLine != image->iHeight ||
+        bytesPerLine < image->iWidth || !CreateTextures(image))
+        return;
+    if (image->uLastTimeStamp == 0)
+        image->uLastTimeStamp = timeStamp;
+    AgeImage(image, timeStamp - image->uLastTimeStamp);
+    if (image->bFBOMode)
+        PaintFrameFBO(image, data, bytesPerLine);
+    else
+        PaintFrameSoftware(image, data, bytesPerLine);
+}
+
+void GLFrameWidget::PaintFrameSoftware(GLAgedImage* image, const unsigned char* data, int bytesPerLine)
+{
+    image->vPixels.resize(RgbaBytes(*image));
+    const int columns = std::min(bytesPerLine, image->iStride);
+    for (int r = 0; r < image->iHeight; ++r) {
+        const unsigned char* source = data + size_t(r) * size_t(bytesPerLine);
+        unsigned char* row = image->vPixels.data() + size_t(r) * size_t(image->iStride) * 4;
+        for (int c = 0; c < columns; ++c) {
+            if (source[c] != 0)
+                std::memcpy(row + size_t(c) * 4, &image->ColorTable[source[c]], 4);
+        }
+    }
+}
+
+void GLFrameWidget::PaintFrameFBO(GLAgedImage* image, const unsigned char* data, int bytesPerLine)
+{
+    const size_t stride = size_t(image->iStride);
+    image->vPixels.resize(stride * size_t(image->iHeight));
+    const size_t columns = std::min(size_t(bytesPerLine), stride);
+    for (int r = 0; r < image->iHeight; ++r)
+        std::memcpy(image->vPixels.data() + size_t(r) * stride, data + size_t(r) * size_t(bytesPerLine), columns);
+
+    const GLShaderProgram& program = m_AgedImageProgram;
+    s_Gl.UseProgram(program.uProgram);
+    s_Gl.Uniform1i(program.aUniforms[0], 0);
+    s_Gl.Uniform1i(program.aUniforms[1], 1);
+    s_Gl.Uniform1i(program.aUniforms[2], 2);
+    s_Gl.ActiveTexture(GL_TEXTURE2);
+    glEnable(GL_TEXTURE_2D);
+    UploadColorTable(image->uColorTableTexture, image->bColorTableDirty, image->ColorTable.data());
+    s_Gl.ActiveTexture(GL_TEXTURE1);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, image->uDataTexture);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, image->iStride, image->iHeight, GL_LUMINANCE, GL_UNSIGNED_BYTE,
+                    image->vPixels.data());
+    s_Gl.ActiveTexture(GL_TEXTURE0);
+    glEnable(GL_TEXTURE_2D);
+    DrawAgedImageFBO(image, program.iInVertex, program.iInTexCoord0);
+    s_Gl.UseProgram(0);
+    for (GLenum unit : {GL_TEXTURE2, GL_TEXTURE1, GL_TEXTURE0}) {
+        s_Gl.ActiveTexture(unit);
+        glDisable(GL_TEXTURE_2D);
+    }
+}
+
+void GLFrameWidget::AgeImage(GLAgedImage* image, unsigned long long elapsedMicroseconds)
+{
+    const int now = int(m_iLastFrame);
+    int elapsed = 0;
+    if (elapsedMicroseconds == 0) {
+        elapsed = now - image->iLastAgeing;
+        if (elapsed < 0) {
+            elapsed = m_iFrameInterval;
+            image->iLastAgeing = now;
+        }
+    } else {
+        if (image->uLastTimeStamp != 0)
+            image->uLastTimeStamp += elapsedMicroseconds;
+        elapsed = StampMilliseconds(elapsedMicroseconds);
+    }
+    const float fade = float(elapsed) / image->fHoldTime;
+    // Small frame-clock steps accumulate until they count; a small time-stamp step is lost.
+    if (fade < 0.01f)
+        return;
+    image->iLastAgeing = now;
+    if (image->bFBOMode) {
+        const GLShaderProgram& program = m_AgeingProgram;
+        s_Gl.UseProgram(program.uProgram);
+        s_Gl.Uniform1i(program.aUniforms[0], 0);
+        s_Gl.Uniform1f(program.aUniforms[1], fade);
+        glEnable(GL_TEXTURE_2D);
+        DrawAgedImageFBO(image, program.iInVertex, program.iInTexCoord0);
+        glDisable(GL_TEXTURE_2D);
+        s_Gl.UseProgram(0);
+        return;
+    }
+    image->vPixels.resize(RgbaBytes(*image));
+    const int step = int(std::min(fade, 1.0f) * 255.0f);
+    for (size_t alpha = 3; alpha < image->vPixels.size(); alpha += 4) {
+        unsigned char& a = image->vPixels[alpha];
+        a = a > step ? static_cast<unsigned char>(a - step) : 0;
+    }
+}
+
+void GLFrameWidget::DrawAgedImageFBO(GLAgedImage* image, int vertexAttribute, int texCoordAttribute)
+{
+    // The scissor comes back as it was rather than always on: a frame may arrive outside a viewport.
+    const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+    glDisable(GL_SCISSOR_TEST);
+    s_Gl.EnableVertexAttribArray(GLuint(vertexAttribute));
+    s_Gl.EnableVertexAttribArray(GLuint(texCoordAttribute));
+    s_Gl.BindFramebuffer(GL_FRAMEBUFFER, image->uFrameBuffer);
+    glPushAttrib(GL_VIEWPORT_BIT | GL_COLOR_BUFFER_BIT);
+    // The pass copies texels; blending left on by the caller would mix them with the target.
+    glDisable(GL_BLEND);
+    glViewport(0, 0, image->iWidth, image->iHeight);
+    glBindTexture(GL_TEXTURE_2D, image->bPingPong ? image->uTextureA : image->uTextureB);
+    glDrawBuffer(image->bPingPong ? GL_COLOR_ATTACHMENT1 : GL_COLOR_ATTACHMENT0);
+    image->bPingPong = !image->bPingPong;
+    const float u = image->fTextureU, v = image->fTextureV;
+    const float quad[] = {-1, 1, 0, v, 1, 1, u, v, 1, -1, u, 0, -1, -1, 0, 0};
+    s_Gl.VertexAttribPointer(GLuint(vertexAttribute), 2, GL_FLOAT, GL_FALSE, 16, quad);
+    s_Gl.VertexAttribPointer(GLuint(texCoordAttribute), 2, GL_FLOAT, GL_FALSE, 16, quad + 2);
+    glDrawArrays(GL_QUADS, 0, 4);
+    glPopAttrib();
+    s_Gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
+    s_Gl.DisableVertexAttribArray(GLuint(vertexAttribute));
+    s_Gl.DisableVertexAttribArray(GLuint(texCoordAttribute));
+    if (scissor)
+        glEnable(GL_SCISSOR_TEST);
+}
+
+GLFrameWidget::GLAgedImage* GLFrameWidget::BeginDrawAgedImage(int id)
+{
+    GLAgedImage* image = LiveAgedImage(id);
+    if (!m_bContextCurrent || !image || image->vPixels.empty() || image->fYMin == image->fYMax ||
+        !CreateTextures(image))
+        return nullptr;
+    if (image->bAgeing)
+        AgeImage(image, 0);
+    glEnable(GL_TEXTURE_2D);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glBindTexture(GL_TEXTURE_2D, image->bPingPong ? image->uTextureA : image->uTextureB);
+    if (!image->bFBOMode) {
+        image->vPixels.resize(RgbaBytes(*image));
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, image->iStride, image->iHeight, GL_RGBA, GL_UNSIGNED_BYTE,
+                        image->vPixels.data());
+    }
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glColor4ub(255, 255, 255, 255);
+    return image;
+}
+
+void GLFrameWidget::EndDrawAgedImage()
+{
+    glDisable(GL_BLEND);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisable(GL_TEXTURE_2D);
+}
+
+void GLFrameWidget::DrawAgedImage(int id)
+{
+    GLAgedImage* image = BeginDrawAgedImage(id);
+    if (!image)
+        return;
+    const float range = image->fYMax - image->fYMin;
+    const int top = TruncatePixel((image->fYMax - image->fDestYMax) * m_fViewH / range + 0.1f);
+    const int height = TruncatePixel((image->fDestYMax - image->fDestYMin) * m_fViewH / range + 0.1f);
+    const float y0 = float(top), y1 = float(top) + float(height);
+    std::vector<GLDrawSection> sections;
+    MergeSections(image->XSections, image->DestXSections, sections);
+    const float uPerColumn = image->fTextureU / float(image->iWidth);
+    const float v = image->fTextureV;
+    for (const GLDrawSection& s : sections) {
+        const float ua = float(s.iSrcFrom) * uPerColumn, ub = float(s.iSrcTo) * uPerColumn;
+        const float b0 = s.iDstFrom, b1 = s.iDstTo;
+        const float quad[] = {b0, y1, ua, v, b1, y1, ub, v, b1, y0, ub, 0, b0, y0, ua, 0};
+        glVertexPointer(2, GL_FLOAT, 16, quad);
+        glTexCoordPointer(2, GL_FLOAT, 16, quad + 2);
+        glDrawArrays(GL_QUADS, 0, 4);
+    }
+    EndDrawAgedImage();
+}
