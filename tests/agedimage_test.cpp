@@ -29,11 +29,13 @@ public:
     unsigned int uForcedStatus = 0; // when set, the framebuffer reports this status
     int iStatusChecks = 0;
 
-    explicit AgedSurface(int w = 64, int h = 32)
+    // started: render a first frame, so that the context exists from here on.
+    explicit AgedSurface(int w = 64, int h = 32, bool started = true)
     {
         GLPlatform::SetClock(FakeClock);
         resize(w, h);
-        Frame([](AgedSurface&) {}); // the context exists from here on
+        if (started)
+            Frame([](AgedSurface&) {});
     }
     ~AgedSurface() override { GLPlatform::SetClock(nullptr); }
 
@@ -171,6 +173,18 @@ TEST(AgedImageRecords, IdsAreReusedAndBadIdsDoNothing)
         EXPECT_EQ(x, 0);
         EXPECT_EQ(angle, 0);
     }
+}
+
+TEST(AgedImageRecords, AnImageMadeBeforeTheContextTakesTheContextsMode)
+{
+    AgedSurface s(64, 32, false);
+    const int id = s.CreateImage(64, 32);
+    const QImage frame = s.Frame([&](AgedSurface& w) {
+        Feed(w, id, 0, Filled(64, 32, 1), 64);
+        w.DrawAgedImage(id);
+    });
+    EXPECT_EQ(frame.pixel(30, 20), qRgb(255, 255, 255));
+    EXPECT_EQ(s.AgedImage(id)->bFBOMode, !StrippedRun());
 }
 
 TEST(AgedImageData, FramesAreCheckedBeforeTheyArePainted)

@@ -639,6 +639,7 @@ public:
         std::array<quint32, 256> ColorTable;
         unsigned int uColorTableTexture = 0;
         bool bFBOMode = false;
+        bool bModeFixed = false; // false while no context has told which mode is possible
         unsigned int uFrameBuffer = 0;
         bool bPingPong = true; // texture A holds the current picture
         unsigned int uTextureA = 0, uTextureB = 0, uDataTexture = 0;
@@ -785,6 +786,7 @@ private:
     };
     std::vector<std::unique_ptr<GLAgedImage>> m_vAgedImages;
     GLAgedImage* LiveAgedImage(int id) const;
+    void FixAgedImageMode(GLAgedImage& image) const;
     bool CreateTextures(GLAgedImage* image);
     void DeleteTextures(GLAgedImage* image);
     // Generates and binds a texture: magnified nearest, data may be null.

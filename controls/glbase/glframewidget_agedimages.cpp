@@ -64,7 +64,7 @@ int GLFrameWidget::CreateAgedImage()
     auto image = std::make_unique<GLAgedImage>();
     image->ColorTable.fill(0xFFFFFFFFu);
     image->iLastAgeing = int(m_iLastFrame);
-    image->bFBOMode = m_bFrameBufferObject && m_bMultiTexture && m_bAgedImageProgram && m_bAgeingProgram;
+    FixAgedImageMode(*image);
     image->RepaintTimer.setInterval(m_iFrameInterval);
     connect(&image->RepaintTimer, &QTimer::timeout, this, qOverload<>(&QWidget::repaint));
     if (id == m_vAgedImages.size())
@@ -204,8 +204,19 @@ void GLFrameWidget::UploadColorTable(unsigned int& texture, bool& dirty, const q
     dirty = false;
 }
 
+void GLFrameWidget::FixAgedImageMode(GLAgedImage& image) const
+{
+    // Images are usually set up before the first paint creates the context; those take their mode
+    // from the first context instead of falling back to software mode for good.
+    if (!m_bInitialized || image.bModeFixed)
+        return;
+    image.bFBOMode = m_bFrameBufferObject && m_bMultiTexture && m_bAgedImageProgram && m_bAgeingProgram;
+    image.bModeFixed = true;
+}
+
 bool GLFrameWidget::CreateTextures(GLAgedImage* image)
 {
+    FixAgedImageMode(*image);
     // A refused framebuffer deletes everything and comes round once more, in software mode.
     for (;;) {
         if (image->bFBOMode ? image->uFrameBuffer != 0 : image->uTextureA != 0)
