@@ -32,7 +32,7 @@ int main(int argc, char** argv)
     spectrum::SpectrumDisplay display;
     GLLayout& layout = display.Layout();
     layout.setWindowTitle("GLBase spectrum");
-    display.Resize(960, 540);
+    display.Resize(1000, 960);
     if (!parser.isSet("png") && !headlessPlatform) {
         layout.show();
         QTimer animation;

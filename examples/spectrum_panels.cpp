@@ -1,5 +1,7 @@
 #include "spectrum_panels.h"
 
+#include "spectrum_images.h"
+
 #include "glpainter.h"
 
 #include <QAction>
@@ -354,6 +356,15 @@ SpectrumDisplay::SpectrumDisplay()
     }
     layout->AddLeftRightWidget(m_pYPanel.get(), m_pPlot.get(), 1.0);
     layout->AddLeftRightWidget(m_pCorner.get(), m_pXPanel.get(), 1.0);
+    m_pPersistence.reset(new CW("Persistence", layout, CW::ePlotWindow));
+    m_pWaterfall.reset(new CW("Waterfall", layout, CW::ePlotWindow));
+    m_pPolar.reset(new CW("Polar", layout, CW::ePlotWindow));
+    for (CW* panel : {m_pPersistence.get(), m_pWaterfall.get(), m_pPolar.get()}) {
+        m_vImageMargins.emplace_back(new CW(std::string(panel->GetName()) + " margin", layout, CW::eYAxisWindow));
+        m_vImageMargins.back()->setMinimumWidth(ciYAxisWidth);
+        m_vImageMargins.back()->setMaximumWidth(ciYAxisWidth);
+        layout->AddLeftRightWidget(m_vImageMargins.back().get(), panel, panel == m_pPolar.get() ? 1.0 : 0.8);
+    }
     m_pPlot->SetXAxis(m_pXAxis);
     m_pPlot->SetYAxis(m_pYAxis);
     m_pXPanel->SetXAxis(m_pXAxis);
@@ -368,12 +379,33 @@ SpectrumDisplay::SpectrumDisplay()
     m_pPlot->addUserDimensionBackgroundDrawObject(0, 0, plotBack, true);
     for (CW* panel : {m_pYPanel.get(), m_pCorner.get(), m_pXPanel.get()})
         panel->addUserDimensionBackgroundDrawObject(0, 0, axisBack, true);
+    for (const auto& margin : m_vImageMargins)
+        margin->addUserDimensionBackgroundDrawObject(0, 0, axisBack, true);
+    const auto imageBack = keep(std::make_shared<PanelBackground>(QColor(0, 0, 0), QColor(0, 0, 0)));
+    for (CW* panel : {m_pPersistence.get(), m_pWaterfall.get(), m_pPolar.get()})
+        panel->addUserDimensionBackgroundDrawObject(0, 0, imageBack, true);
+    const auto persistence = keep(std::make_shared<PersistenceImage>(m_pXAxis));
+    const auto waterfall = keep(std::make_shared<WaterfallImage>(m_pXAxis));
+    const auto polar = keep(std::make_shared<PolarSweep>());
+    m_pPersistence->addPaintObject(persistence, CW::eZOrderData);
+    m_pPersistence->addPaintObject(keep(std::make_shared<AxisLayer>(m_pXAxis, false, true)), CW::eZOrderGrid);
+    m_pWaterfall->addPaintObject(waterfall, CW::eZOrderData);
+    m_pPolar->addPaintObject(polar, CW::eZOrderData);
+    const std::pair<CW*, const char*> titles[] = {{m_pPersistence.get(), "Persistence, 1 s"},
+                                                  {m_pWaterfall.get(), "Waterfall, 1,000 lines"},
+                                                  {m_pPolar.get(), "Polar sweep"}};
+    for (const auto& [panel, text] : titles)
+        panel->addPaintObject(keep(std::make_shared<PanelTitle>(QString::fromLatin1(text))), CW::eZOrderMarker);
 
     m_pPlot->addPaintObject(keep(std::make_shared<AxisLayer>(m_pXAxis, false, true)), CW::eZOrderGrid);
     m_pPlot->addPaintObject(keep(std::make_shared<AxisLayer>(m_pYAxis, false, true)), CW::eZOrderGrid);
     m_pYPanel->addPaintObject(keep(std::make_shared<AxisLayer>(m_pYAxis, true, false)), CW::eZOrderAxis);
     m_pXPanel->addPaintObject(keep(std::make_shared<AxisLayer>(m_pXAxis, true, true)), CW::eZOrderAxis);
+    // The area under the trace first, so that the trace stays on top.
+    const auto fill = keep(std::make_shared<TraceFill>(m_pXAxis));
+    m_pPlot->addPaintObject(fill, CW::eZOrderData);
     m_pTrace = keep(std::make_shared<TraceObject>(m_pXAxis, m_pYAxis));
+    m_vFed = {fill.get(), persistence.get(), waterfall.get(), polar.get()};
     m_pPlot->addPaintObject(m_pTrace, CW::eZOrderData);
 
     const auto cursor = keep(std::make_shared<CursorReadout>(m_pXAxis));
@@ -407,6 +439,8 @@ void SpectrumDisplay::Resize(int width, int height)
 void SpectrumDisplay::Advance()
 {
     m_pTrace->SetFrame(++m_iFrame);
+    for (FrameFed* fed : m_vFed)
+        fed->SetFrame(m_iFrame);
     m_pLayout->Update();
 }
 

@@ -183,8 +183,11 @@ private:
     QAction* m_pFull;
 };
 
-// The whole display: a standard layout with the spectrum panel, its level axis on the left and
-// its frequency axis below, and every handler registered.
+// The whole display: a standard layout with the spectrum panel (the trace over a filled area),
+// its level axis on the left and its frequency axis below, then a persistence spectrum, a
+// waterfall and a polar sweep, and every handler registered.
+class FrameFed;
+
 class SpectrumDisplay
 {
 public:
@@ -195,6 +198,10 @@ public:
     GLCommonWidget& XAxisPanel() { return *m_pXPanel; }
     GLCommonWidget& YAxisPanel() { return *m_pYPanel; }
     GLCommonWidget& Corner() { return *m_pCorner; }
+    // The image panels below the frequency axis, each with an empty axis panel on its left.
+    GLCommonWidget& PersistencePanel() { return *m_pPersistence; }
+    GLCommonWidget& WaterfallPanel() { return *m_pWaterfall; }
+    GLCommonWidget& PolarPanel() { return *m_pPolar; }
     axisDefinition& XAxis() { return *m_pXAxis; }
     axisDefinition& YAxis() { return *m_pYAxis; }
     ZoomMenu& Menu() { return *m_pMenu; }
@@ -217,6 +224,11 @@ private:
     std::unique_ptr<GLCommonWidget> m_pPlot;
     std::unique_ptr<GLCommonWidget> m_pCorner;
     std::unique_ptr<GLCommonWidget> m_pXPanel;
+    std::vector<std::unique_ptr<GLCommonWidget>> m_vImageMargins;
+    std::unique_ptr<GLCommonWidget> m_pPersistence;
+    std::unique_ptr<GLCommonWidget> m_pWaterfall;
+    std::unique_ptr<GLCommonWidget> m_pPolar;
+    std::vector<FrameFed*> m_vFed; // every object that follows the signal's frames
     std::vector<std::shared_ptr<void>> m_Objects; // keeps every registered object alive
     std::shared_ptr<TraceObject> m_pTrace;
     std::shared_ptr<ZoomMenu> m_pMenu;

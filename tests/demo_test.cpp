@@ -29,6 +29,28 @@ int DifferingPixels(const QImage& a, const QImage& b)
     return count;
 }
 
+// Differing pixels inside the panels' rectangles.
+int DifferingInPanels(const QImage& a, const QImage& b, std::initializer_list<const CW*> panels)
+{
+    if (a.size() != b.size())
+        return -1;
+    int count = 0;
+    for (const CW* panel : panels)
+        for (int y = panel->top(); y < panel->top() + panel->height(); ++y)
+            for (int x = panel->left(); x < panel->left() + panel->width(); ++x)
+                count += a.pixel(x, y) != b.pixel(x, y);
+    return count;
+}
+
+int LitPixels(const QImage& image, const CW& panel, QRgb background)
+{
+    int count = 0;
+    for (int y = panel.top(); y < panel.top() + panel.height(); ++y)
+        for (int x = panel.left(); x < panel.left() + panel.width(); ++x)
+            count += image.pixel(x, y) != background;
+    return count;
+}
+
 // The picture the display should show, composed directly from axes, painters and viewports:
 // a gradient behind every panel, level labels on the left, frequency texts and buttons below,
 // both grids and the trace in the plot.
@@ -48,6 +70,13 @@ public:
             p.SetFillStyle(GL::GLFillStyle(GL::eFillHGradient, top, bottom));
         };
         gradient(m_PlotBack, QColor(14, 20, 36), QColor(4, 6, 12));
+        m_Bins.init(0.0, 1000.0, -1);
+        m_Bins.SetPixelCnt(4096);
+        m_Fill.SetXAxis(m_Bins.GetAxisDefinitionSet());
+        m_Fill.SetStepLineStyle(GL::eStepNone);
+        m_Fill.SetDataRange(0, 255);
+        m_FillArea.SetFillStyle(GL::GLFillStyle(GL::eFillSolid, QColor(40, 110, 200, 80), QColor()));
+        m_FillArea.Connect(&m_Fill, 0);
         gradient(m_AxisBack, QColor(24, 30, 46), QColor(12, 16, 28));
     }
 
@@ -61,6 +90,7 @@ public:
             InPanel(s, m_Display.Plot(), m_PlotBack, [&](GLPainter& p, CW& w) {
                 m_X.draw(p, &w, 0, false, true);
                 m_Y.draw(p, &w, 0, false, true);
+                DrawFill(s, w, frame);
                 DrawTrace(s, frame);
             });
             InPanel(s, m_Display.XAxisPanel(), m_AxisBack, [&](GLPainter& p, CW& w) { m_X.draw(p, &w, 2, true, true); });
@@ -79,6 +109,19 @@ private:
             fn(painter, panel);
         }
         s.EndViewPort(panel.left(), panel.top());
+    }
+
+    // The area from the bottom up to the levels, one step column per bin.
+    void DrawFill(TestSurface& s, CW& plot, int frame)
+    {
+        std::vector<unsigned char> bytes;
+        for (float level : spectrum::SyntheticSpectrum(frame))
+            bytes.push_back(static_cast<unsigned char>(std::clamp(int((level + 120.0) / 120.0 * 255.0), 0, 255)));
+        m_Fill.SetData(bytes.data(), int(bytes.size()));
+        m_Fill.SetDestRect(0, 0, plot.width(), plot.height());
+        m_Fill.SetDestXAxis(m_X.GetAxisDefinitionSet());
+        m_Fill.Update();
+        s.DrawStepArea(m_FillArea);
     }
 
     void DrawTrace(TestSurface& s, int frame)
@@ -105,6 +148,9 @@ private:
     axisDefinition m_Y;
     GL::GLPolygon m_PlotBack;
     GL::GLPolygon m_AxisBack;
+    axisDefinition m_Bins;
+    GL::GLStepLine m_Fill;
+    GL::GLStepArea m_FillArea;
 };
 
 struct DemoFixture : ::testing::Test
@@ -190,7 +236,10 @@ TEST_F(DemoFixture, FirstFramesMatchTheComposedReference)
     for (int frame = 0; frame < 3; ++frame) {
         const QImage shown = Frame();
         const QImage expected = reference.Frame(frame);
-        EXPECT_EQ(DifferingPixels(shown, expected), 0) << "frame " << frame;
+        EXPECT_EQ(DifferingInPanels(shown, expected,
+                                  {&display->Plot(), &display->XAxisPanel(), &display->YAxisPanel(), &display->Corner()}),
+                  0)
+            << "frame " << frame;
         if (frame == 0) {
             shown.save("demo_frame0.png");
             expected.save("demo_reference0.png");
@@ -198,6 +247,36 @@ TEST_F(DemoFixture, FirstFramesMatchTheComposedReference)
         display->Advance();
     }
     EXPECT_EQ(display->Frame(), 3);
+}
+
+TEST_F(DemoFixture, ImagePanelsFollowTheSignalBelowTheFrequencyAxis)
+{
+    CW& x = display->XAxisPanel();
+    CW& persistence = display->PersistencePanel();
+    CW& waterfall = display->WaterfallPanel();
+    CW& polar = display->PolarPanel();
+    EXPECT_GE(persistence.top(), x.top() + x.height());
+    EXPECT_GE(waterfall.top(), persistence.top() + persistence.height());
+    EXPECT_GE(polar.top(), waterfall.top() + waterfall.height());
+    EXPECT_EQ(persistence.width(), x.width());
+
+    QImage image;
+    for (int i = 0; i < 30; ++i) {
+        display->Advance();
+        image = Frame();
+    }
+    const QRgb black = qRgb(0, 0, 0);
+    // Every panel shows its image; 31 of 1,000 waterfall lines fill only the top of the panel.
+    EXPECT_GT(LitPixels(image, persistence, black), persistence.width()) << "at least the noise floor";
+    const int topRows = waterfall.height() * 31 / 1000 + 1;
+    EXPECT_NE(image.pixel(waterfall.left() + waterfall.width() / 2, waterfall.top() + 1), black);
+    EXPECT_EQ(image.pixel(waterfall.left() + waterfall.width() / 2, waterfall.top() + topRows + 2), black);
+    EXPECT_GT(LitPixels(image, polar, black), 1000);
+    EXPECT_EQ(image.pixel(polar.left() + 2, polar.top() + polar.height() - 2), black) << "outside the ring";
+
+    // A repaint of the same frame adds no waterfall line (the persistence only fades on).
+    const QImage again = Frame();
+    EXPECT_EQ(DifferingInPanels(image, again, {&waterfall}), 0);
 }
 
 TEST_F(DemoFixture, DragZoomsToTheDraggedBandAndUndoRestoresIt)
@@ -217,8 +296,8 @@ TEST_F(DemoFixture, DragZoomsToTheDraggedBandAndUndoRestoresIt)
         return CountPixels(image, QRect(At(panel, x, 0), QSize(1, panel.height())), 0xFFFFFFFF);
     };
     for (int x : {100, 220}) {
-        // Grid lines and the trace are drawn over the feedback in places.
-        EXPECT_GT(white(plot, x), plot.height() * 3 / 4) << x;
+        // Grid lines, the trace and the area under it are drawn over the feedback in places.
+        EXPECT_GT(white(plot, x), plot.height() * 2 / 3) << x;
         EXPECT_LT(white(plot, x + 5), plot.height() / 10);
         EXPECT_GT(white(display->XAxisPanel(), x), spectrum::ciXAxisHeight / 2) << "tick labels may cover it";
     }
