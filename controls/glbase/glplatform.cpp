@@ -3,6 +3,7 @@
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 #include <GL/gl.h>
+#include <GL/glext.h>
 
 #include <QBackingStore>
 #include <QGuiApplication>
@@ -15,6 +16,8 @@
 #include <QWidget>
 #include <QWindow>
 #include <chrono>
+#include <cstring>
+#include <vector>
 
 namespace GLPlatform
 {
@@ -194,14 +197,40 @@ QSurfaceFormat WindowFormat(int screenDepth)
 }
 } // namespace
 
+namespace
+{
+bool HasPackInvert()
+{
+    const auto* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+    return extensions && std::strstr(extensions, "GL_MESA_pack_invert");
+}
+
+void MirrorRows(QImage& image)
+{
+    std::vector<uchar> row(size_t(image.bytesPerLine()));
+    for (int top = 0, bottom = image.height() - 1; top < bottom; ++top, --bottom) {
+        std::memcpy(row.data(), image.scanLine(top), row.size());
+        std::memcpy(image.scanLine(top), image.scanLine(bottom), row.size());
+        std::memcpy(image.scanLine(bottom), row.data(), row.size());
+    }
+}
+} // namespace
+
 // Reads the current frame buffer top row first, in the byte order QImage's ARGB32 uses in memory.
+// Mesa can write the rows top first itself, which saves a pass over the whole frame.
 void ReadFrame(QImage& image, int width, int height)
 {
-    if (image.width() != width || image.height() != height)
+    if (image.width() != width || image.height() != height || image.format() != QImage::Format_ARGB32_Premultiplied)
         image = QImage(width, height, QImage::Format_ARGB32_Premultiplied);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    const bool invert = HasPackInvert();
+    if (invert)
+        glPixelStorei(GL_PACK_INVERT_MESA, GL_TRUE);
     glReadPixels(0, 0, width, height, GL_BGRA, GL_UNSIGNED_BYTE, image.bits());
-    image = image.mirrored();
+    if (invert)
+        glPixelStorei(GL_PACK_INVERT_MESA, GL_FALSE);
+    else
+        MirrorRows(image);
 }
 
 void SetRenderPath(eRenderPath path) { s_ePath = path; }
