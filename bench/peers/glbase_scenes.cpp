@@ -209,6 +209,40 @@ int RunWaterfall(const Args& args, SceneSurface& surface)
         return surface.RenderToImage(&image);
     });
 }
+// The peers fade each cell to 94 % per frame; an aged image fades linearly, here by the same 6 % of
+// full intensity per frame (hold time = one frame / 0.06), driven by 60-per-second time stamps.
+int RunPersistence(const Args& args, SceneSurface& surface)
+{
+    TraceData trace(TracePoints(Scene::Trace));
+    const QRect data = DataRect(QRect(0, 0, args.width, args.height));
+    AxisFrame axes(data, 0, ciDensityColumns, cdTraceMin, cdTraceMax);
+    const int id = surface.CreateAgedImage();
+    surface.SetAgedImageBufferSize(id, ciDensityColumns, ciDensityRows);
+    surface.SetAgedImageColorTable(id, RgbaTable());
+    surface.SetAgedImageXAxis(id, 0, ciDensityColumns - 1, ciDensityColumns);
+    surface.SetAgedImageDestXAxis(id, 0, ciDensityColumns - 1, data.width());
+    surface.SetAgedImageYAxis(id, 0, 1);
+    surface.SetAgedImageDestYAxis(id, 0, 1);
+    surface.SetAgedImageHoldTime(id, int(16.667 / (1 - cdDensityKeep)));
+    surface.SetAgeing(id, true);
+    std::vector<unsigned char> hits;
+    unsigned long long stamp = 1;
+    surface.paint = [&](SceneSurface& s) {
+        // 254 is the top of the scale on both paths: the shader path wraps 255 onto entry 0.
+        for (unsigned char& h : hits)
+            h = h ? 254 : 0;
+        s.SetAgedImageData(id, stamp += 16667, hits.data(), ciDensityColumns, int(hits.size()));
+        s.BeginViewPort(data.left(), data.top(), data.width(), data.height());
+        s.DrawAgedImage(id);
+        s.EndViewPort(data.left(), data.top());
+        axes.Draw(s);
+    };
+    return RunAndReport("glbase", args, [&](int frame, QImage& image) {
+        trace.Update(frame);
+        RasteriseTrace(trace.y, hits);
+        return surface.RenderToImage(&image);
+    });
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -225,9 +259,7 @@ int main(int argc, char** argv)
     surface.resize(args.width, args.height);
     switch (args.scene) {
     case Scene::Waterfall: return RunWaterfall(args, surface);
-    case Scene::Persistence:
-        std::fprintf(stderr, "glbase: persistence needs aged images, not in this build\n");
-        return 3;
+    case Scene::Persistence: return RunPersistence(args, surface);
     default: return RunTraces(args, surface);
     }
 }
