@@ -227,7 +227,12 @@ TEST(AgedImageData, AgeingSwitchesFramesAndFadingOnAndOff)
 {
     AgedSurface s;
     const int id = s.CreateImage(64, 32);
+    const QTimer& timer = s.AgedImage(id)->RepaintTimer;
+    EXPECT_TRUE(timer.isActive()) << "ageing repaints the widget every frame interval";
+    EXPECT_EQ(timer.interval(), 16);
+    EXPECT_FALSE(timer.isSingleShot());
     s.SetAgeing(id, false);
+    EXPECT_FALSE(timer.isActive());
     QImage frame = s.Frame([&](AgedSurface& w) {
         Feed(w, id, 0, Filled(64, 32, 1), 64);
         w.DrawAgedImage(id);
@@ -247,6 +252,12 @@ TEST(AgedImageData, AgeingSwitchesFramesAndFadingOnAndOff)
     s.SetAgedImageBufferSize(id, 32, 32);
     EXPECT_EQ(s.AgedImage(id)->uTextureA, 0u);
     EXPECT_EQ(s.Frame([&](AgedSurface& w) { w.DrawAgedImage(id); }).pixel(10, 10), 0u);
+
+    s.SetAgeing(id, true);
+    s.DeleteAgedImage(id);
+    const int again = s.CreateAgedImage();
+    EXPECT_EQ(again, id);
+    EXPECT_FALSE(s.AgedImage(again)->RepaintTimer.isActive()) << "deletion stopped it; a new record starts off";
 }
 
 TEST(AgedImageAgeing, TheFrameClockFadesInHoldTimeSteps)
