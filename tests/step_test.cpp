@@ -485,3 +485,64 @@ TEST(StepBadInput, HugeTracesWrapAndNothingDrawsOutsideAFrame)
     drawAll(w);  // between frames, with no context current
     EXPECT_TRUE(errors.vLogged.empty());
 }
+
+TEST(StepDraw, DenseTracesCoverEverySampleWithoutGapsOrWrapping)
+{
+    // 65,536 samples over 200 columns: beyond 32767 the 16-bit x wraps, yet the second half must
+    // land in the right half of the rectangle, not left of it.
+    std::vector<unsigned char> samples(65536);
+    std::mt19937 rng(11);
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<unsigned char>(128 + 80 * std::sin(double(i) / 4000) + int(rng() % 31) - 15);
+    for (GL::eStepLineStyle style : {GL::eStepNone, GL::eStepLeft}) {
+        GL::GLStepLine line;
+        Prepare(line, style, 200, 100, samples);
+        line.SetDestRect(20, 10, 200, 100);
+        const QImage img = render(240, 120, [&](TestSurface& w) { w.DrawStepLine(line); });
+        const int perSample = style == GL::eStepNone ? 1 : 2;
+        for (size_t i = 0; i < samples.size(); i += 97) {
+            const int column = 20 + int(qint64(i) * 200 / 65536);
+            const int row = 10 + line.Vertices()[2 * perSample * i + 1];
+            ASSERT_EQ(img.pixel(column, row), qRgb(255, 0, 0)) << "sample " << i << " style " << style;
+        }
+        for (int x = 0; x < 240; ++x) {
+            int first = -1, last = -1, lit = 0;
+            for (int y = 0; y < 120; ++y)
+                if (img.pixel(x, y) != 0) {
+                    first = first < 0 ? y : first;
+                    last = y;
+                    ++lit;
+                }
+            if (x < 20 || x >= 220) {
+                EXPECT_EQ(lit, 0) << "column " << x << " lies outside the rectangle";
+                continue;
+            }
+            ASSERT_GT(lit, 0) << "column " << x;
+            EXPECT_EQ(lit, last - first + 1) << "column " << x << " has a gap";
+            EXPECT_GE(first, 10);
+            EXPECT_LT(last, 110);
+        }
+    }
+
+    // Through axes: 30,000 samples onto 200 columns, the skipped middle left empty.
+    GL::GLStepLine axed;
+    Prepare(axed, GL::eStepNone, 200, 100, std::vector<unsigned char>(samples.begin(), samples.begin() + 30000));
+    axed.SetXAxis(ScreenAxis(0.0, 99.0, 30000));
+    axed.SetDestXAxis(ScreenAxisWithSkip());
+    const QImage img = render(200, 100, [&](TestSurface& w) { w.DrawStepLine(axed); });
+    int litColumns = 0;
+    for (int x = 0; x < 200; ++x) {
+        int first = -1, last = -1, lit = 0;
+        for (int y = 0; y < 100; ++y)
+            if (img.pixel(x, y) != 0) {
+                first = first < 0 ? y : first;
+                last = y;
+                ++lit;
+            }
+        litColumns += lit > 0;
+        if (lit)
+            EXPECT_EQ(lit, last - first + 1) << "column " << x << " has a gap";
+    }
+    EXPECT_GT(litColumns, 150);
+    EXPECT_LT(litColumns, 200) << "the skipped range stays empty";
+}

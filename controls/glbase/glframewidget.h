@@ -699,6 +699,10 @@ private:
     // Step traces: the x placement through both axes, or across the whole rectangle.
     void DrawStepSections(const GLStepLine& line, unsigned int primitive, int perSample, int limit, float dx, float dy);
     void DrawStepWhole(const GLStepLine& line, unsigned int primitive, int count, float dx, float dy);
+    // A dense trace as one vertical span per pixel column: the picture its segments draw, far cheaper.
+    void DrawDenseStrip(const GLStepLine& line, int firstVertex, int count, qint64 firstX, float x0, float scale,
+                        int columns, float dx, float dy);
+    std::vector<float> m_vDenseSpans;
 
     // One image program: its objects and the locations looked up after linking.
     struct GLShaderProgram

@@ -8,6 +8,9 @@
 
 namespace
 {
+// Beyond this many samples per pixel column a trace is drawn as one span per column.
+constexpr qint64 ciDenseSamplesPerPixel = 2;
+
 using GL = GLFrameWidget;
 
 // Vertex components are 16-bit; values beyond that range wrap, as the vertex space intends.
@@ -296,18 +299,68 @@ void GLFrameWidget::DrawStepSections(const GLStepLine& line, unsigned int primit
         // Multiplied before dividing, so that whole pixels do not truncate to the one before.
         const qint64 x0 = s.iDstFrom > 0 ? s.iDstFrom * width / totalDst : 0;
         const qint64 x1 = s.iDstTo * width / totalDst;
+        const float scale = float(x1 - x0) / float(last - first);
+        if (primitive == GL_LINE_STRIP && last - first > ciDenseSamplesPerPixel * (x1 - x0)) {
+            DrawDenseStrip(line, int(first * perSample), int((last - first) * perSample), first, float(x0), scale,
+                           int(x1 - x0), dx, dy);
+            continue;
+        }
         glPushMatrix();
         glTranslatef(dx, dy, 0);
         glTranslatef(float(x0), float(line.Y()), 0);
-        glScalef(float(x1 - x0) / float(last - first), 1, 1);
+        glScalef(scale, 1, 1);
         glTranslatef(-float(first), 0, 0);
         glDrawArrays(primitive, GLint(first * perSample), GLsizei((last - first) * perSample));
         glPopMatrix();
     }
 }
 
+void GLFrameWidget::DrawDenseStrip(const GLStepLine& line, int firstVertex, int count, qint64 firstX, float x0,
+                                   float scale, int columns, float dx, float dy)
+{
+    if (count <= 0)
+        return;
+    const qint16* v = line.Vertices().data() + 2 * size_t(firstVertex);
+    std::vector<float>& spans = m_vDenseSpans;
+    spans.clear();
+    int column = int(std::floor(x0));
+    // The closing vertex sits on the right edge; it belongs to the last column, as a segment's end
+    // pixel is never drawn.
+    const int lastColumn = column + columns - 1;
+    int low = v[1], high = v[1];
+    // From the top of the highest row to the bottom of the lowest: the end pixel of a line is not drawn.
+    auto addSpan = [&] { spans.insert(spans.end(), {float(column), float(low), float(column), float(high + 1)}); };
+    qint64 x = firstX;
+    for (int k = 1; k < count; ++k) {
+        // The 16-bit x wraps beyond 32767; consecutive vertices differ by 0 to 2, so their
+        // difference taken in 16 bits recovers the true position.
+        x += static_cast<qint16>(v[2 * k] - v[2 * k - 2]);
+        const int c = std::min(int(std::floor(x0 + float(x - firstX) * scale)), lastColumn);
+        const int y = v[2 * k + 1];
+        low = std::min(low, y);
+        high = std::max(high, y);
+        if (c != column) {
+            addSpan(); // joined to this column's first row, as the segment between them would be
+            column = c;
+            low = high = y;
+        }
+    }
+    addSpan();
+    glPushMatrix();
+    glTranslatef(dx, dy + float(line.Y()), 0);
+    glVertexPointer(2, GL_FLOAT, 0, spans.data());
+    glDrawArrays(GL_LINES, 0, GLsizei(spans.size() / 2));
+    glVertexPointer(2, GL_SHORT, 0, line.Vertices().data());
+    glPopMatrix();
+}
+
 void GLFrameWidget::DrawStepWhole(const GLStepLine& line, unsigned int primitive, int count, float dx, float dy)
 {
+    const float scale = float(line.Width()) / float(line.SampleCount());
+    if (primitive == GL_LINE_STRIP && line.SampleCount() > ciDenseSamplesPerPixel * line.Width()) {
+        DrawDenseStrip(line, 0, count, 0, float(line.X()), scale, line.Width(), dx, dy);
+        return;
+    }
     glPushMatrix();
     glTranslatef(dx, dy, 0);
     glTranslatef(float(line.X()), float(line.Y()), 0);
