@@ -51,10 +51,10 @@ public:
     {
         if (m_Labels.empty())
             Build(surface);
-        if (!getenv("NOGRID")) surface.DrawLines(m_Grid);
+        surface.DrawLines(m_Grid);
         surface.DrawLines(m_Axes);
         for (auto& label : m_Labels)
-            if (!getenv("NOTEXT")) surface.DrawTextW(*label, true, nullptr);
+            surface.DrawTextW(*label, true, nullptr);
     }
 
 private:
@@ -162,7 +162,7 @@ int RunTraces(const Args& args, SceneSurface& surface)
         for (auto& plot : plots) {
             plot->axes.Draw(s);
             plot->line.SetData(bytes.data(), int(bytes.size()));
-            if (!getenv("NOTRACE")) s.DrawStepLine(plot->line);
+            s.DrawStepLine(plot->line);
         }
     };
     return RunAndReport("glbase", args, [&](int frame, QImage& image) {
