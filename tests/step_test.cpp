@@ -546,3 +546,35 @@ TEST(StepDraw, DenseTracesCoverEverySampleWithoutGapsOrWrapping)
     EXPECT_GT(litColumns, 150);
     EXPECT_LT(litColumns, 200) << "the skipped range stays empty";
 }
+
+TEST(StepDraw, DenseAreasFillEachColumnDownToTheirLevel)
+{
+    std::vector<unsigned char> samples(4096);
+    std::mt19937 rng(5);
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<unsigned char>(100 + 60 * std::sin(double(i) / 300) + int(rng() % 41) - 20);
+    GL::GLStepLine line;
+    Prepare(line, GL::eStepNone, 200, 100, samples);
+    GL::GLStepArea area;
+    area.SetFillStyle(GL::GLFillStyle(GL::eFillSolid, Green, QColor()));
+    area.Connect(&line, 0);
+    const QImage img = render(200, 100, [&](TestSurface& w) { w.DrawStepArea(area); });
+    for (int x = 0; x < 200; ++x) {
+        // The highest row any sample whose column middle falls in this pixel column reaches.
+        int expectedTop = INT_MAX;
+        for (int i = 0; i < 4096; ++i)
+            if ((2 * i + 1) * 200 / (2 * 4096) == x)
+                expectedTop = std::min({expectedTop, int(line.Vertices()[2 * i + 1]), int(line.Vertices()[2 * i + 3])});
+        int first = -1, last = -1, lit = 0;
+        for (int y = 0; y < 100; ++y)
+            if (img.pixel(x, y) == qRgb(0, 255, 0)) {
+                first = first < 0 ? y : first;
+                last = y;
+                ++lit;
+            }
+        ASSERT_GT(lit, 0) << "column " << x;
+        EXPECT_EQ(lit, last - first + 1) << "column " << x << " has a gap";
+        EXPECT_EQ(last, 99) << "column " << x << " reaches the level's row";
+        EXPECT_EQ(first, expectedTop) << "column " << x;
+    }
+}

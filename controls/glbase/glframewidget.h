@@ -697,11 +697,16 @@ private:
     void DrawPoints(const GLLineStyle& style, const std::vector<float>& vertices, unsigned int type, bool close);
     void FillConcave(const GLPolygon& polygon);
     // Step traces: the x placement through both axes, or across the whole rectangle.
-    void DrawStepSections(const GLStepLine& line, unsigned int primitive, int perSample, int limit, float dx, float dy);
-    void DrawStepWhole(const GLStepLine& line, unsigned int primitive, int count, float dx, float dy);
+    // denseArea, when set, is the area being drawn, which may be reduced to one quad per pixel column.
+    void DrawStepSections(const GLStepLine& line, unsigned int primitive, int perSample, int limit, float dx, float dy,
+                          const GLStepArea* denseArea = nullptr);
+    void DrawStepWhole(const GLStepLine& line, unsigned int primitive, int count, float dx, float dy,
+                       const GLStepArea* denseArea = nullptr);
     // A dense trace as one vertical span per pixel column: the picture its segments draw, far cheaper.
     void DrawDenseStrip(const GLStepLine& line, int firstVertex, int count, qint64 firstX, float x0, float scale,
                         int columns, float dx, float dy);
+    void DrawDenseArea(const GLStepArea& area, int firstColumn, int count, qint64 firstX, float x0, float scale,
+                       int columns, int y);
     std::vector<float> m_vDenseSpans;
 
     // One image program: its objects and the locations looked up after linking.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cmath>
 
 namespace
@@ -277,7 +278,7 @@ void GLFrameWidget::GLStepArea::WriteConstantHalf(const GLStepLine& line)
 // --- drawing -------------------------------------------------------------------------------------
 
 void GLFrameWidget::DrawStepSections(const GLStepLine& line, unsigned int primitive, int perSample, int limit,
-                                     float dx, float dy)
+                                     float dx, float dy, const GLStepArea* denseArea)
 {
     std::vector<GLDrawSection> sections;
     MergeSections(line.XAxis(), line.DestXAxis(), sections);
@@ -300,9 +301,14 @@ void GLFrameWidget::DrawStepSections(const GLStepLine& line, unsigned int primit
         const qint64 x0 = s.iDstFrom > 0 ? s.iDstFrom * width / totalDst : 0;
         const qint64 x1 = s.iDstTo * width / totalDst;
         const float scale = float(x1 - x0) / float(last - first);
-        if (primitive == GL_LINE_STRIP && last - first > ciDenseSamplesPerPixel * (x1 - x0)) {
+        const bool dense = last - first > ciDenseSamplesPerPixel * (x1 - x0);
+        if (dense && primitive == GL_LINE_STRIP) {
             DrawDenseStrip(line, int(first * perSample), int((last - first) * perSample), first, float(x0), scale,
                            int(x1 - x0), dx, dy);
+            continue;
+        }
+        if (dense && denseArea) {
+            DrawDenseArea(*denseArea, int(first), int(last - first), first, float(x0), scale, int(x1 - x0), line.Y());
             continue;
         }
         glPushMatrix();
@@ -354,11 +360,60 @@ void GLFrameWidget::DrawDenseStrip(const GLStepLine& line, int firstVertex, int 
     glPopMatrix();
 }
 
-void GLFrameWidget::DrawStepWhole(const GLStepLine& line, unsigned int primitive, int count, float dx, float dy)
+void GLFrameWidget::DrawDenseArea(const GLStepArea& area, int firstColumn, int count, qint64 firstX, float x0,
+                                  float scale, int columns, int y)
+{
+    if (count <= 0)
+        return;
+    const qint16* v = area.Vertices().data() + 8 * size_t(firstColumn);
+    std::vector<float>& quads = m_vDenseSpans;
+    quads.clear();
+    const int lastColumn = int(std::floor(x0)) + columns - 1;
+    int column = INT_MIN, top = 0, bottom = 0;
+    auto addQuad = [&] {
+        if (column == INT_MIN || bottom <= top)
+            return;
+        const float l = float(column), r = float(column + 1), t = float(top), b = float(bottom);
+        quads.insert(quads.end(), {l, t, r, t, r, b, l, b});
+    };
+    qint64 x = firstX;
+    for (int k = 0; k < count; ++k) {
+        const qint16* q = v + 8 * size_t(k);
+        if (k > 0)
+            x += static_cast<qint16>(q[0] - q[-8]);
+        // A column belongs to the pixel its middle falls in.
+        const int c = std::min(int(std::floor(x0 + (float(x - firstX) + 0.5f) * scale)), lastColumn);
+        const int low = std::min({q[1], q[3], q[5], q[7]}), high = std::max({q[1], q[3], q[5], q[7]});
+        if (c != column) {
+            addQuad();
+            column = c;
+            top = low;
+            bottom = high;
+        } else {
+            top = std::min(top, low);
+            bottom = std::max(bottom, high);
+        }
+    }
+    addQuad();
+    glPushMatrix();
+    glTranslatef(0, float(y), 0);
+    glVertexPointer(2, GL_FLOAT, 0, quads.data());
+    glDrawArrays(GL_QUADS, 0, GLsizei(quads.size() / 2));
+    glVertexPointer(2, GL_SHORT, 0, area.Vertices().data());
+    glPopMatrix();
+}
+
+void GLFrameWidget::DrawStepWhole(const GLStepLine& line, unsigned int primitive, int count, float dx, float dy,
+                                  const GLStepArea* denseArea)
 {
     const float scale = float(line.Width()) / float(line.SampleCount());
-    if (primitive == GL_LINE_STRIP && line.SampleCount() > ciDenseSamplesPerPixel * line.Width()) {
+    const bool dense = line.SampleCount() > ciDenseSamplesPerPixel * line.Width();
+    if (dense && primitive == GL_LINE_STRIP) {
         DrawDenseStrip(line, 0, count, 0, float(line.X()), scale, line.Width(), dx, dy);
+        return;
+    }
+    if (dense && denseArea) {
+        DrawDenseArea(*denseArea, 0, count / 4, 0, float(line.X()), scale, line.Width(), line.Y());
         return;
     }
     glPushMatrix();
@@ -413,10 +468,13 @@ void GLFrameWidget::DrawStepArea(GLStepArea& area)
     glEnableClientState(GL_VERTEX_ARRAY);
     glVertexPointer(2, GL_SHORT, 0, area.Vertices().data());
     BeginColor(colour);
+    // Every column of an area with a constant border reaches that border's row, so a pixel
+    // column's columns together cover one run of rows: dense areas are drawn as one quad per pixel.
+    const GLStepArea* dense = area.FirstBorder() && area.SecondBorder() ? nullptr : &area;
     if (axes)
-        DrawStepSections(*reference, GL_QUADS, 4, area.ColumnCount(), 0, 0);
+        DrawStepSections(*reference, GL_QUADS, 4, area.ColumnCount(), 0, 0, dense);
     else
-        DrawStepWhole(*reference, GL_QUADS, area.ColumnCount() * 4, 0.49f, 0.49f);
+        DrawStepWhole(*reference, GL_QUADS, area.ColumnCount() * 4, 0.49f, 0.49f, dense);
     EndColor(colour);
     glDisableClientState(GL_VERTEX_ARRAY);
 }
