@@ -9,8 +9,74 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QTimer>
+#include <QElapsedTimer>
 #include <algorithm>
 #include <cstdio>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+double ResidentMiB()
+{
+    long pages = 0, resident = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(f);
+    }
+    return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+// One character per sample, scaled between the smallest and the largest.
+QString Sparkline(const std::vector<double>& values)
+{
+    static const char* const bars[] = {"\u2581", "\u2582", "\u2583", "\u2584", "\u2585", "\u2586", "\u2587", "\u2588"};
+    const auto [low, high] = std::minmax_element(values.begin(), values.end());
+    QString line;
+    for (double v : values) {
+        const int level = *high > *low ? int((v - *low) / (*high - *low) * 7.0 + 0.5) : 0;
+        line += QString::fromUtf8(bars[level]);
+    }
+    return line;
+}
+
+// Renders frames headless, sampling resident memory and frame time every 1,000 frames. Memory
+// may not grow by more than 8 MiB after the first sample (caches fill during the first frames).
+int Soak(spectrum::SpectrumDisplay& display, long frames)
+{
+    const long every = 1000;
+    std::vector<double> memory, frameMs;
+    QImage image;
+    QElapsedTimer clock;
+    clock.start();
+    std::printf("%10s %10s %10s\n", "frame", "MiB", "ms/frame");
+    for (long frame = 1; frame <= frames; ++frame) {
+        if (!display.Layout().RenderToImage(&image)) {
+            std::fprintf(stderr, "rendering failed at frame %ld: %s\n", frame, qPrintable(display.Layout().info()));
+            return 1;
+        }
+        display.Advance();
+        if (frame % every == 0 || frame == frames) {
+            memory.push_back(ResidentMiB());
+            frameMs.push_back(double(clock.nsecsElapsed()) / 1e6 / double(frame % every ? frame % every : every));
+            clock.restart();
+            std::printf("%10ld %10.1f %10.2f\n", frame, memory.back(), frameMs.back());
+            std::fflush(stdout);
+        }
+    }
+    std::printf("memory   %s  %.1f to %.1f MiB\n", qPrintable(Sparkline(memory)), memory.front(), memory.back());
+    std::printf("ms/frame %s  %.2f to %.2f\n", qPrintable(Sparkline(frameMs)),
+                *std::min_element(frameMs.begin(), frameMs.end()), *std::max_element(frameMs.begin(), frameMs.end()));
+    const double growth = memory.back() - memory.front();
+    if (growth > 8.0) {
+        std::fprintf(stderr, "memory grew by %.1f MiB\n", growth);
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -23,6 +89,7 @@ int main(int argc, char** argv)
     parser.addOption({"png", "Render headless and write the frames as PNG files into <dir>.", "dir"});
     parser.addOption({"frames", "Number of frames to write with --png.", "n", "3"});
     parser.addOption({"software", "Render through the off-screen ScanBuffer even where a GPU exists."});
+    parser.addOption({"soak", "Render n frames headless, printing memory and frame time every 1,000 frames.", "n"});
     parser.process(app);
     if (parser.isSet("software"))
         GLFrameWidget::setRenderPath(GLPlatform::ePathScanBuffer);
@@ -33,6 +100,11 @@ int main(int argc, char** argv)
     GLLayout& layout = display.Layout();
     layout.setWindowTitle("GLBase spectrum");
     display.Resize(1000, 960);
+    if (parser.isSet("soak")) {
+        const int result = Soak(display, std::max(1L, parser.value("soak").toLong()));
+        GLFrameWidget::setColorHandler(nullptr);
+        return result;
+    }
     if (!parser.isSet("png") && !headlessPlatform) {
         layout.show();
         QTimer animation;
