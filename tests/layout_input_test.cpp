@@ -348,6 +348,26 @@ TEST(Splitter, BarIsDrawnOverTheBoundaryBrighterWhileDragging)
     }
 }
 
+TEST(Splitter, RightRowsDragTheLeftRowsTheyFollow)
+{
+    StdRows f;
+    QImage hover;
+    Move(f.layout, {300, 151});
+    ASSERT_TRUE(f.layout.ActiveMouseAction()) << "R2's top edge is the boundary of the left rows";
+    ASSERT_TRUE(f.layout.RenderToImage(&hover));
+    // The bar spans the left column and the right column that follows its rows.
+    for (int x : {10, 190, 210, 390})
+        EXPECT_GT(Brightness(hover.pixel(x, 150)), 0) << x;
+    EXPECT_EQ(hover.pixel(300, 146), 0u);
+    SendMouse(f.layout, QEvent::MouseButtonPress, {300, 151}, Qt::LeftButton, Qt::LeftButton);
+    Move(f.layout, {300, 100}, Qt::LeftButton);
+    SendMouse(f.layout, QEvent::MouseButtonRelease, {300, 100}, Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(Rect(f.l1), QRect(0, 0, 200, 100));
+    EXPECT_EQ(Rect(f.r1), QRect(200, 0, 200, 100));
+    EXPECT_EQ(Rect(f.l2), QRect(0, 100, 200, 200));
+    EXPECT_EQ(Rect(f.r2), QRect(200, 100, 200, 200));
+}
+
 TEST(Splitter, NoBoundaryBetweenFixedChildren)
 {
     RowsFixture f;
