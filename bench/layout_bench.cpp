@@ -33,10 +33,10 @@ struct Arrangement
         if (count > 0)
             layout.CreateStdLayout(1.0);
         layout.SetShowBorders(borders);
-        for (int i = 0; i < count; ++i)
+        for (int i = 0; i < count; ++i) {
             panels.push_back(std::make_unique<GLBaseWidget>("P" + std::to_string(i)));
-        for (int i = 0; i < count; ++i)
-            panels[i]->SetBackgroundStyle(Style(i));
+            panels.back()->SetBackgroundStyle(Style(i));
+        }
         int next = 0;
         if (count >= 4) {
             layout.AddTopWidget(panels[next++].get());
@@ -66,7 +66,8 @@ void BM_CalcLayout(benchmark::State& state)
     for (auto _ : state)
         arrangement.layout.ResizeGL();
     state.counters["panels"] = count;
-    state.counters["panels_per_s"] = benchmark::Counter(double(count) * state.iterations(), benchmark::Counter::kIsRate);
+    state.counters["panels_per_s"] =
+        benchmark::Counter(double(count) * state.iterations(), benchmark::Counter::kIsRate);
 }
 
 // One frame into an image, read-back included, as the application's frames pay it.

@@ -47,7 +47,10 @@ struct RowsFixture
         EXPECT_EQ(Rect(b), QRect(0, 100, 200, 100));
     }
     void Press(QPoint p, Qt::MouseButton button) { SendMouse(layout, QEvent::MouseButtonPress, p, button, button); }
-    void Release(QPoint p, Qt::MouseButton button) { SendMouse(layout, QEvent::MouseButtonRelease, p, button, Qt::NoButton); }
+    void Release(QPoint p, Qt::MouseButton button)
+    {
+        SendMouse(layout, QEvent::MouseButtonRelease, p, button, Qt::NoButton);
+    }
 };
 
 // The standard layout with two left/right rows.
@@ -445,7 +448,10 @@ class LeavingPanel : public RecordingPanel
 {
 public:
     enum eLeave { eRemoveOnPress, eDeleteOnRelease };
-    LeavingPanel(const char* name, eLeave leave, bool* deleted) : RecordingPanel(name), m_eLeave(leave), m_pDeleted(deleted) {}
+    LeavingPanel(const char* name, eLeave leave, bool* deleted)
+        : RecordingPanel(name), m_eLeave(leave), m_pDeleted(deleted)
+    {
+    }
     ~LeavingPanel() override { *m_pDeleted = true; }
 
 protected:
