@@ -181,8 +181,9 @@ TEST(Routing, LeftPressGrabsUntilRelease)
     EXPECT_EQ(f.b.Last(QEvent::MouseMove), QPoint(10, -80));
     Move(f.layout, {60, 100}, Qt::LeftButton);
     EXPECT_EQ(f.b.Last(QEvent::MouseMove), QPoint(60, 0));
+    SendLeave(f.layout);
     Move(f.layout, {-7, 230}, Qt::LeftButton);
-    EXPECT_EQ(f.b.Last(QEvent::MouseMove), QPoint(-7, 130));
+    EXPECT_EQ(f.b.Last(QEvent::MouseMove), QPoint(-7, 130)) << "leaving the window keeps the grab";
     EXPECT_EQ(f.b.Count(QEvent::MouseMove), 3);
     EXPECT_FALSE(f.layout.ActiveMouseAction()) << "a grab shows no splitter";
     f.Release({5, 5}, Qt::LeftButton);
@@ -394,8 +395,9 @@ TEST(Move, MiddleDragSwapsRowsOncePastTheMiddleAndBack)
     f.Middle(QEvent::MouseMove, {50, 200});
     EXPECT_EQ(OverrideShape(), Qt::ClosedHandCursor);
     EXPECT_EQ(f.l1.top(), 0) << "not yet past the middle of the row below (225)";
+    SendLeave(f.layout);
     f.Middle(QEvent::MouseMove, {50, 226});
-    EXPECT_EQ(Rect(f.l2), QRect(0, 0, 200, 150));
+    EXPECT_EQ(Rect(f.l2), QRect(0, 0, 200, 150)) << "a leave does not end the move";
     EXPECT_EQ(Rect(f.l1), QRect(0, 150, 200, 150));
     EXPECT_EQ(Rect(f.r1), QRect(200, 150, 200, 150)) << "the right partner follows its row";
     EXPECT_EQ(Rect(f.r2), QRect(200, 0, 200, 150));
