@@ -494,6 +494,34 @@ TEST(Arithmetic, StandardLayoutRectanglesWithAndWithoutBorders)
     EXPECT_EQ(Rect(f.r2).top(), Rect(f.l2).top());
 }
 
+// The border column and a strip are fixed at 4 pixels and have no room to give, so the rows and
+// columns beside them share the shrink from their preferred sizes in proportion to their rooms.
+TEST(Arithmetic, BordersTakeTheirPixelsFromBothSides)
+{
+    StdFixture f;
+    f.layout.SetShowBorders(true);
+    // Width 300: preferred 300 + 4 + 300, shrink 304 shared by rooms 298 and 298: 152 from each.
+    // Height 200: the second row holds a strip (minimum 6), so rooms 198 and 194 share a shrink of
+    // 200 as 101 and 98, and the pixel left comes off the first row: 98 + (4 + 98).
+    ResizeLayout(f.layout, 300, 200);
+    EXPECT_EQ(Rect(f.l1), QRect(0, 0, 148, 98));
+    EXPECT_EQ(Rect(f.r1), QRect(152, 0, 148, 98));
+    EXPECT_EQ(Rect(f.l2), QRect(0, 102, 148, 98));
+    EXPECT_EQ(Rect(f.r2), QRect(152, 102, 148, 98));
+
+    // 600 x 201: 302 from each column; rows: shares 101 and 99 of 201, one more off the first.
+    ResizeLayout(f.layout, 600, 201);
+    EXPECT_EQ(Rect(f.l1), QRect(0, 0, 298, 99));
+    EXPECT_EQ(Rect(f.l2), QRect(0, 103, 298, 98));
+    EXPECT_EQ(Rect(f.r2), QRect(302, 103, 298, 98));
+
+    // Without borders the same window splits 100 + 101: the pixel left over comes off the first row.
+    f.layout.SetShowBorders(false);
+    EXPECT_EQ(Rect(f.l1), QRect(0, 0, 300, 100));
+    EXPECT_EQ(Rect(f.l2), QRect(0, 100, 300, 101));
+    EXPECT_EQ(Rect(f.r1), QRect(300, 0, 300, 100));
+}
+
 TEST(Pixels, EachBackgroundFillsItsRectangleAndStripsNeedBorders)
 {
     StdFixture f;
