@@ -585,7 +585,8 @@ public:
     void SetAgedImageColorTable(int id, const std::vector<QColor>& colors);
     // Paints height rows of bytesPerLine bytes (byteCount / bytesPerLine must equal the height and
     // bytesPerLine be at least the width); value 0 keeps the fading picture. Ages by the time
-    // stamps (microseconds) first. Ignored while ageing is off; "No context" outside a paint pass.
+    // stamps (microseconds) first. Ignored while ageing is off; "No context" outside a paint pass;
+    // dropped with "Out of texture memory" when the driver cannot hold the picture.
     void SetAgedImageData(int id, unsigned long long timeStamp, const unsigned char* data, int bytesPerLine,
                           int byteCount);
     // Value of each image column, and the screen columns of the values.
@@ -804,6 +805,8 @@ private:
     // Binds the 256 x 1 colour-table texture of an image, creating or refreshing it as needed.
     void UploadColorTable(unsigned int& texture, bool& dirty, const quint32* table);
     bool AttachFramebuffer(GLAgedImage* image, int texWidth, int texHeight);
+    // True, with "Out of texture memory" logged, when the driver refused the last allocations.
+    bool TextureMemoryExhausted();
     void UploadAgedColorTable(GLAgedImage* image);
     void PaintFrameFBO(GLAgedImage* image, const unsigned char* data, int bytesPerLine);
     void PaintFrameSoftware(GLAgedImage* image, const unsigned char* data, int bytesPerLine);

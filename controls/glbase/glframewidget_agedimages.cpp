@@ -38,6 +38,13 @@ int StampMilliseconds(unsigned long long elapsedMicroseconds)
     return static_cast<int>(std::clamp<long long>(step, INT_MIN, INT_MAX));
 }
 
+// Errors left by earlier calls are taken first, so that a check after an allocation sees only its own.
+void ClearGLErrors()
+{
+    for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
+    }
+}
+
 size_t RgbaBytes(const GLFrameWidget::GLAgedImage& image)
 {
     return size_t(image.iStride) * size_t(image.iHeight) * 4;
@@ -232,12 +239,18 @@ bool GLFrameWidget::CreateTextures(GLAgedImage* image)
         image->bPingPong = true;
 
         glEnable(GL_TEXTURE_2D);
+        ClearGLErrors();
         CreateTexture(image->uTextureA, m_bHardwareFormat ? GL_CLAMP_TO_EDGE : GL_REPEAT, GL_LINEAR, GL_RGBA, texWidth,
                       texHeight, nullptr);
         image->vPixels.assign(RgbaBytes(*image), 0);
         glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, image->iStride, image->iHeight, GL_RGBA, GL_UNSIGNED_BYTE,
                         image->vPixels.data());
         glDisable(GL_TEXTURE_2D);
+        // The frame is dropped and the next one tries again: memory may be free by then.
+        if (TextureMemoryExhausted()) {
+            DeleteTextures(image);
+            return false;
+        }
         if (!image->bFBOMode || AttachFramebuffer(image, texWidth, texHeight))
             return true;
     }
@@ -252,15 +265,26 @@ bool GLFrameWidget::AttachFramebuffer(GLAgedImage* image, int texWidth, int texH
     CreateTexture(image->uTextureB, GL_CLAMP_TO_EDGE, GL_LINEAR, GL_RGBA, texWidth, texHeight, nullptr);
     s_Gl.FramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT1, GL_TEXTURE_2D, image->uTextureB, 0);
     CreateTexture(image->uDataTexture, GL_CLAMP_TO_EDGE, GL_NEAREST, GL_LUMINANCE, texWidth, texHeight, nullptr);
-    const GLenum status = FramebufferStatus();
+    // Without room for the second picture and the data, memory mode still needs only one texture.
+    const bool exhausted = TextureMemoryExhausted();
+    const GLenum status = exhausted ? GLenum(GL_FRAMEBUFFER_COMPLETE) : FramebufferStatus();
     glDisable(GL_TEXTURE_2D);
     s_Gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
-    if (status == GL_FRAMEBUFFER_COMPLETE)
+    if (status == GL_FRAMEBUFFER_COMPLETE && !exhausted)
         return true;
-    LogError(FramebufferMessage(status), "CreateFramebuffer");
+    if (!exhausted)
+        LogError(FramebufferMessage(status), "CreateFramebuffer");
     DeleteTextures(image);
     image->bFBOMode = false;
     return false;
+}
+
+bool GLFrameWidget::TextureMemoryExhausted()
+{
+    if (glGetError() != GL_OUT_OF_MEMORY)
+        return false;
+    LogError("Out of texture memory", "CreateTextures");
+    return true;
 }
 
 void GLFrameWidget::DeleteTextures(GLAgedImage* image)

@@ -28,6 +28,16 @@ ScreenInfo (*s_pScreenProbe)() = nullptr;
 qint64 (*s_pClock)() = nullptr;
 int s_iInjectedFailure = 0;
 
+int s_iMakeCurrentFailures = 0;
+
+bool TakeMakeCurrentFailure()
+{
+    if (s_iMakeCurrentFailures <= 0)
+        return false;
+    --s_iMakeCurrentFailures;
+    return true;
+}
+
 bool TakeInjectedFailure(int error)
 {
     if (s_iInjectedFailure != error)
@@ -92,7 +102,8 @@ public:
 
     bool MakeCurrent() override
     {
-        return eglBindAPI(EGL_OPENGL_API) && eglMakeCurrent(m_display, m_surface, m_surface, m_context);
+        return !TakeMakeCurrentFailure() && eglBindAPI(EGL_OPENGL_API) &&
+               eglMakeCurrent(m_display, m_surface, m_surface, m_context);
     }
     void DoneCurrent() override { eglMakeCurrent(m_display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT); }
 
@@ -160,7 +171,10 @@ public:
     }
     ~WindowContext() override { DoneCurrent(); }
 
-    bool MakeCurrent() override { return m_pWindow && m_pContext->makeCurrent(m_pWindow); }
+    bool MakeCurrent() override
+    {
+        return !TakeMakeCurrentFailure() && m_pWindow && m_pContext->makeCurrent(m_pWindow);
+    }
     void DoneCurrent() override { m_pContext->doneCurrent(); }
     void Present(QWidget*, int, int) override { m_pContext->swapBuffers(m_pWindow); }
     bool Resize(int, int) override { return true; } // the window's own buffers follow its size
@@ -348,6 +362,7 @@ ScreenInfo DescribeScreen()
 void SetScreenProbe(ScreenInfo (*probe)()) { s_pScreenProbe = probe; }
 void SetClock(qint64 (*clock)()) { s_pClock = clock; }
 void InjectFailure(int error) { s_iInjectedFailure = error; }
+void InjectMakeCurrentFailures(int count) { s_iMakeCurrentFailures = count; }
 
 qint64 NowMs()
 {

@@ -69,6 +69,8 @@ GLBASE_EXPORT void SetClock(qint64 (*clock)());
 GLBASE_EXPORT qint64 NowMs();
 // Test seam: the next context creation fails with this initialisation code (0 disables).
 GLBASE_EXPORT void InjectFailure(int error);
+// Test seam: the next count MakeCurrent calls fail, as they do when the device is lost or busy.
+GLBASE_EXPORT void InjectMakeCurrentFailures(int count);
 } // namespace GLPlatform
 
 #endif
