@@ -1099,8 +1099,16 @@ TEST(AxisTicks, FixedStepStartsAtTheFirstMultipleAboveTheMinimum)
     EXPECT_EQ(t.iCount, 5);
     EXPECT_DOUBLE_EQ(t.dStep, 0.005);
 
+    // Empty ranges give no ticks and, as in the automatic mode, leave every output alone.
     t = Linear(0.0, -10.0, 1.0, 5);
     EXPECT_EQ(t.iCount, 0);
+    EXPECT_TRUE(t.untouched(0.0, -10.0));
+    t = Linear(5.0, 5.0, 1.0, 5);
+    EXPECT_EQ(t.iCount, 0);
+    EXPECT_TRUE(t.untouched(5.0, 5.0));
+    t = Linear(-3.0, -40.0, 1.0, 7);
+    EXPECT_EQ(t.iCount, 0);
+    EXPECT_TRUE(t.untouched(-3.0, -40.0));
 
     // Steps below 1 mean the automatic choice.
     t = Linear(0.0, 1.0, 1.0, 0);

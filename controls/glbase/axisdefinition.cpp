@@ -208,15 +208,15 @@ bool FixedStepTicks(double min, double max, int fixedStep, TickChoice& choice)
     if (!FitsInt(span))
         return false;
     const double count = std::trunc(static_cast<int>(span) / step) + 1;
-    if (!FitsInt(count))
+    // A maximum a whole step below the first tick is an empty range: no ticks, nothing written.
+    if (!FitsInt(count) || count < 1)
         return false;
     choice.dMin = start;
     choice.dMax = max;
     choice.dStart = start;
     choice.dStep = step;
     choice.iMode = 2;
-    // A maximum below the first tick leaves no ticks rather than a negative count.
-    choice.iCount = std::max(0, static_cast<int>(count));
+    choice.iCount = static_cast<int>(count);
     return true;
 }
 
