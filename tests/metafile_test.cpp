@@ -193,3 +193,46 @@ TEST(MetaFile, EmptyReplayDrawsNothingAndBalancesTheTransform)
     expectColour(after, 0, 0, 0xFFFFFFFF);
     expectColour(after, 10, 10, 0);
 }
+
+TEST(MetaFile, PushesLeftOpenAreClosedByTheReplay)
+{
+    // Recording switched targets after the save: the push stays open in the first metafile.
+    GLMetaFile open;
+    GLMetaFile other;
+    render(20, 20, [&](TestSurface& w) {
+        GLPainter p(&w);
+        p.begin(&open);
+        p.save();
+        p.translate(10, 10);
+        p.begin(&other);
+    });
+    ASSERT_EQ(open.Commands().size(), 2u);
+
+    // Replayed far more often than the GL matrix stack is deep, it still leaves the transform alone.
+    const QImage img = render(20, 20, [&](TestSurface& w) {
+        GLPainter p(&w);
+        for (int i = 0; i < 40; ++i)
+            p.drawMetaFile(open);
+        p.save();
+        p.translate(5, 5);
+        p.restore();
+        p.fillRect(QRect(0, 0, 2, 2), QBrush(Qt::white));
+    });
+    expectColour(img, 0, 0, 0xFFFFFFFF);
+    expectColour(img, 5, 5, 0);
+    expectColour(img, 10, 10, 0);
+
+    // Copied into another metafile, the run is closed as well: push, push, translate, pop, pop.
+    GLMetaFile copy;
+    GLPainter orphan(nullptr);
+    orphan.begin(&copy);
+    orphan.drawMetaFile(open);
+    orphan.end();
+    const std::vector<GLMetaFile::GLMetaCommand>& c = copy.Commands();
+    ASSERT_EQ(c.size(), 5u);
+    EXPECT_EQ(c[0].iKind, GLMetaFile::ePushTransform);
+    EXPECT_EQ(c[1].iKind, GLMetaFile::ePushTransform);
+    EXPECT_EQ(c[2].iKind, GLMetaFile::eTranslate);
+    EXPECT_EQ(c[3].iKind, GLMetaFile::ePopTransform);
+    EXPECT_EQ(c[4].iKind, GLMetaFile::ePopTransform);
+}

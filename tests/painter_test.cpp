@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 namespace {
 
 // Size of a run of lit pixels: the bounding box of everything drawn.
@@ -157,6 +159,80 @@ TEST(Painter, SaveRestoreAndTransformsActOnTheMatrixStack)
         p.fillRect(QRect(0, 0, 10, 2), QBrush(Qt::white));
     });
     EXPECT_EQ(LitBox(turned), QRect(18, 5, 2, 10));
+}
+
+TEST(Painter, RestorePopsWhereItsSavePushedAndDeepSavesKeepTheOuterTransform)
+{
+    // A save made while drawing directly is popped on the GL stack even when recording has begun
+    // since; nothing is recorded for it.
+    GLMetaFile metafile;
+    const QImage switched = render(20, 20, [&](TestSurface& w) {
+        GLPainter p(&w);
+        p.save();
+        p.translate(10, 10);
+        p.begin(&metafile);
+        p.restore();
+        p.begin(nullptr);
+        p.fillRect(QRect(0, 0, 2, 2), QBrush(Qt::white));
+    });
+    EXPECT_TRUE(metafile.Commands().empty());
+    expectColour(switched, 0, 0, 0xFFFFFFFF);
+    expectColour(switched, 10, 10, 0);
+
+    // A push into an earlier target is left open there rather than popped into the new one.
+    GLMetaFile first;
+    GLMetaFile second;
+    GLPainter orphan(nullptr);
+    orphan.begin(&first);
+    orphan.save();
+    orphan.begin(&second);
+    orphan.restore();
+    orphan.end();
+    ASSERT_EQ(first.Commands().size(), 1u);
+    EXPECT_EQ(first.Commands()[0].iKind, GLMetaFile::ePushTransform);
+    EXPECT_TRUE(second.Commands().empty());
+
+    // Saves nested deeper than the GL matrix stack must not pop the transform around them.
+    const QImage deep = render(20, 20, [](TestSurface& w) {
+        GLPainter p(&w);
+        p.translate(10, 10);
+        for (int i = 0; i < 100; ++i)
+            p.save();
+        for (int i = 0; i < 100; ++i)
+            p.restore();
+        p.fillRect(QRect(0, 0, 2, 2), QBrush(Qt::white));
+    });
+    expectColour(deep, 10, 10, 0xFFFFFFFF);
+    expectColour(deep, 0, 0, 0);
+}
+
+TEST(Painter, RectanglesAndTextsBeyondTheIntRangeClampInsteadOfWrapping)
+{
+    const int big = 2000000000;
+    GLMetaFile metafile;
+    QRect bounds;
+    QRect measured;
+    render(20, 20, [&](TestSurface& w) {
+        GLPainter p(&w);
+        p.setFont(TestFont());
+        p.begin(&metafile);
+        p.drawRect(QRect(QPoint(-big, 0), QPoint(big, 9)));
+        p.fillRect(QRect(QPoint(0, -big), QPoint(9, big)), QBrush(Qt::red));
+        p.drawText(0, INT_MIN + 1, "a");
+        p.drawText(QRect(QPoint(INT_MAX - 5, 0), QPoint(INT_MAX, 10)), Qt::AlignLeft, "wide", &bounds);
+        measured = p.boundingRect(QRect(QPoint(-big, -big), QPoint(big, big)), Qt::AlignRight | Qt::AlignBottom, "x");
+    });
+    ASSERT_EQ(metafile.Polygons().size(), 2u);
+    // Extents and far edges clamp to the int range instead of wrapping around.
+    EXPECT_FLOAT_EQ(metafile.Polygons()[0].Width(), float(INT_MAX));
+    EXPECT_FLOAT_EQ(metafile.Polygons()[1].Height(), float(INT_MAX));
+    ASSERT_EQ(metafile.Texts().size(), 2u);
+    EXPECT_LT(metafile.Texts()[0].Y(), 0.0f);
+    EXPECT_EQ(bounds.left(), INT_MAX - 5);
+    EXPECT_EQ(bounds.right(), INT_MAX);
+    EXPECT_EQ(measured.right(), big);
+    EXPECT_EQ(measured.bottom(), big);
+    EXPECT_GT(measured.left(), 0);
 }
 
 TEST(Painter, TextIsPlacedByItsBaseline)

@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 #include <QStringList>
 #include <algorithm>
+#include <climits>
 
 // ---- GLMetaFile ----
 
@@ -28,19 +29,42 @@ GLMetaFile& GLMetaFile::operator=(GLMetaFile&& other) noexcept
     return *this;
 }
 
+namespace {
+
+// Rectangle arithmetic runs in 64 bits, since a QRect's extent need not fit an int; results are
+// clamped to int.
+int ClampToInt(qint64 value)
+{
+    return int(std::clamp<qint64>(value, INT_MIN, INT_MAX));
+}
+
+// Pixels from first to last, both included.
+int Extent(int first, int last)
+{
+    return ClampToInt(qint64(last) - first + 1);
+}
+
+// The rectangle of width x height pixels from (left, top), its far edges clamped to int.
+QRect Covered(int left, int top, int width, int height)
+{
+    return QRect(QPoint(left, top), QPoint(ClampToInt(qint64(left) + width - 1), ClampToInt(qint64(top) + height - 1)));
+}
+
+} // namespace
+
 // ---- GLPainter: life cycle and state ----
 
 GLPainter::GLPainter(GLFrameWidget* widget) : m_pWidget(widget)
 {
     if (m_pWidget && !m_pWidget->ActiveContext())
         m_pWidget->LogError("GLPainter outside of paint event", "GLPainter::GLPainter");
-    glPushMatrix();
+    PushMatrix();
 }
 
 GLPainter::~GLPainter()
 {
     end();
-    glPopMatrix();
+    PopMatrix();
 }
 
 void GLPainter::begin(GLMetaFile* metafile)
@@ -112,6 +136,32 @@ QFontMetrics GLPainter::fontMetrics() const
 
 // ---- transforms ----
 
+// A push on a full stack would fail and leave its pop to take the caller's matrix; such pushes are
+// counted instead, and their pops skipped. Without a current context nothing reaches GL at all.
+void GLPainter::PushMatrix()
+{
+    GLint depth = 0;
+    GLint maxDepth = 0;
+    if (m_pWidget && m_pWidget->ActiveContext()) {
+        glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth);
+        glGetIntegerv(GL_MAX_MODELVIEW_STACK_DEPTH, &maxDepth);
+    }
+    if (depth >= maxDepth) {
+        ++m_iLostPushes;
+        return;
+    }
+    glPushMatrix();
+}
+
+void GLPainter::PopMatrix()
+{
+    if (m_iLostPushes > 0) {
+        --m_iLostPushes;
+        return;
+    }
+    glPopMatrix();
+}
+
 void GLPainter::Record(GLMetaFile::eCommand kind, size_t index, double a, double b)
 {
     GLMetaFile::GLMetaCommand command;
@@ -131,10 +181,10 @@ void GLPainter::ApplyTransform(GLMetaFile::eCommand kind, double a, double b)
     }
     switch (kind) {
     case GLMetaFile::ePopTransform:
-        glPopMatrix();
+        PopMatrix();
         break;
     case GLMetaFile::ePushTransform:
-        glPushMatrix();
+        PushMatrix();
         break;
     case GLMetaFile::eRotate:
         glRotated(a, 0.0, 0.0, 1.0);
@@ -152,7 +202,7 @@ void GLPainter::ApplyTransform(GLMetaFile::eCommand kind, double a, double b)
 
 void GLPainter::save()
 {
-    m_vSaved.push_back(m_State);
+    m_vSaved.push_back({m_State, m_pMetaFile});
     ApplyTransform(GLMetaFile::ePushTransform, 0, 0);
 }
 
@@ -160,9 +210,15 @@ void GLPainter::restore()
 {
     if (m_vSaved.empty())
         return;
-    m_State = m_vSaved.back();
+    const SavedState saved = m_vSaved.back();
     m_vSaved.pop_back();
-    ApplyTransform(GLMetaFile::ePopTransform, 0, 0);
+    m_State = saved.state;
+    // Popping anywhere else would leave a GL push behind for the frame or pop the caller's matrix.
+    m_bNewLineBatch = true;
+    if (saved.pPushedTo == m_pMetaFile)
+        ApplyTransform(GLMetaFile::ePopTransform, 0, 0);
+    else if (!saved.pPushedTo)
+        PopMatrix();
 }
 
 void GLPainter::translate(double dx, double dy)
@@ -233,7 +289,7 @@ void GLPainter::drawRect(int x, int y, int w, int h)
 
 void GLPainter::drawRect(const QRect& rect)
 {
-    drawRect(rect.left(), rect.top(), rect.right() - rect.left() + 1, rect.bottom() - rect.top() + 1);
+    drawRect(rect.left(), rect.top(), Extent(rect.left(), rect.right()), Extent(rect.top(), rect.bottom()));
 }
 
 void GLPainter::fillRect(const QRect& rect, const QBrush& brush)
@@ -242,8 +298,8 @@ void GLPainter::fillRect(const QRect& rect, const QBrush& brush)
     GLFrameWidget::GLPolygon* target = nullptr;
     BeginPolygon(local, target);
     target->SetFillStyle(GLFrameWidget::GLFillStyle(GLFrameWidget::eFillSolid, brush.color(), QColor()));
-    target->SetRect(float(rect.left()), float(rect.top()), float(rect.right() - rect.left() + 1),
-                    float(rect.bottom() - rect.top() + 1));
+    target->SetRect(float(rect.left()), float(rect.top()), float(Extent(rect.left(), rect.right())),
+                    float(Extent(rect.top(), rect.bottom())));
     DrawOrRecordPolygon(local, target);
 }
 
@@ -303,7 +359,7 @@ void GLPainter::drawText(int x, int y, const QString& text)
     GLFrameWidget::GLText label;
     PrepareText(label);
     label.SetText(text, m_pWidget);
-    label.SetPos(float(x), float(y - m_pWidget->GetTextAscent(label)));
+    label.SetPos(float(x), float(qint64(y) - m_pWidget->GetTextAscent(label)));
     DrawOrRecordText(label);
 }
 
@@ -315,18 +371,18 @@ QStringList GLPainter::SplitLines(const QString& text)
 int GLPainter::BlockTop(const QRect& rect, int flags, int height)
 {
     if (flags & Qt::AlignVCenter)
-        return rect.top() + (rect.bottom() - rect.top() + 1 - height) / 2;
+        return ClampToInt(rect.top() + (qint64(Extent(rect.top(), rect.bottom())) - height) / 2);
     if (flags & Qt::AlignBottom)
-        return rect.bottom() + 1 - height;
+        return ClampToInt(qint64(rect.bottom()) + 1 - height);
     return rect.top();
 }
 
 int GLPainter::AlignedLeft(const QRect& rect, int flags, int width)
 {
     if (flags & Qt::AlignHCenter)
-        return rect.left() + (rect.right() - rect.left() + 1 - width) / 2;
+        return ClampToInt(rect.left() + (qint64(Extent(rect.left(), rect.right())) - width) / 2);
     if (flags & Qt::AlignRight)
-        return rect.right() + 1 - width;
+        return ClampToInt(qint64(rect.right()) + 1 - width);
     return rect.left();
 }
 
@@ -340,7 +396,7 @@ void GLPainter::drawText(const QRect& rect, int flags, const QString& text, QRec
     const int lineHeight = m_pWidget->GetTextHeight(line);
     const int height = lines.size() * lineHeight;
     const int top = BlockTop(rect, flags, height);
-    int y = top;
+    qint64 y = top;
     int widest = 0;
     int leftmost = rect.right();
     for (const QString& part : lines) {
@@ -354,7 +410,7 @@ void GLPainter::drawText(const QRect& rect, int flags, const QString& text, QRec
         y += lineHeight;
     }
     if (boundingRect)
-        *boundingRect = QRect(leftmost, top, widest, height);
+        *boundingRect = Covered(leftmost, top, widest, height);
 }
 
 QRect GLPainter::boundingRect(const QRect& rect, int flags, const QString& text)
@@ -370,7 +426,7 @@ QRect GLPainter::boundingRect(const QRect& rect, int flags, const QString& text)
         line.SetText(part, m_pWidget);
         widest = std::max(widest, static_cast<int>(m_pWidget->GetTextExtent(line).Width()));
     }
-    return QRect(AlignedLeft(rect, flags, widest), BlockTop(rect, flags, height), widest, height);
+    return Covered(AlignedLeft(rect, flags, widest), BlockTop(rect, flags, height), widest, height);
 }
 
 // ---- images and metafiles ----
@@ -384,8 +440,8 @@ void GLPainter::drawImage(const QPoint& point, const QImage& image)
 void GLPainter::drawImage(const QRect& rect, const QImage& image)
 {
     if (!Recording() && m_pWidget)
-        m_pWidget->DrawImage(rect.left(), rect.top(), rect.right() - rect.left() + 1, rect.bottom() - rect.top() + 1,
-                             image);
+        m_pWidget->DrawImage(rect.left(), rect.top(), Extent(rect.left(), rect.right()),
+                             Extent(rect.top(), rect.bottom()), image);
 }
 
 void GLPainter::drawMetaFile(GLMetaFile& metafile)
@@ -393,6 +449,15 @@ void GLPainter::drawMetaFile(GLMetaFile& metafile)
     // Walk by index over the commands present before the replay began: replaying into itself
     // appends while we walk, so references into the lists would dangle and the walk never end.
     const size_t count = metafile.m_vCommands.size();
+    // A metafile recorded across a target switch may hold a pop without its push or a push without
+    // its pop; the replay keeps its own pushes balanced so that the caller's transform survives it.
+    int openPushes = 0;
+    auto transform = [this](const GLMetaFile::GLMetaCommand& command) {
+        if (Recording())
+            m_pMetaFile->m_vCommands.push_back(command);
+        else
+            ApplyTransform(static_cast<GLMetaFile::eCommand>(command.iKind), command.dA, command.dB);
+    };
     save();
     for (size_t i = 0; i < count; ++i) {
         const GLMetaFile::GLMetaCommand command = metafile.m_vCommands[i];
@@ -425,18 +490,27 @@ void GLPainter::drawMetaFile(GLMetaFile& metafile)
             }
             break;
         case GLMetaFile::ePopTransform:
+            if (openPushes == 0)
+                break;
+            --openPushes;
+            transform(command);
+            break;
         case GLMetaFile::ePushTransform:
+            ++openPushes;
+            transform(command);
+            break;
         case GLMetaFile::eRotate:
         case GLMetaFile::eScale:
         case GLMetaFile::eTranslate:
-            if (Recording())
-                m_pMetaFile->m_vCommands.push_back(command);
-            else
-                ApplyTransform(static_cast<GLMetaFile::eCommand>(command.iKind), command.dA, command.dB);
+            transform(command);
             break;
         default:
             break;
         }
     }
+    GLMetaFile::GLMetaCommand pop;
+    pop.iKind = GLMetaFile::ePopTransform;
+    for (; openPushes > 0; --openPushes)
+        transform(pop);
     restore();
 }

@@ -91,7 +91,9 @@ public:
     QFontInfo fontInfo() const { return QFontInfo(m_State.font); }
 
     // Pushes pen, brush, background, font and mode together with the transform; restore on an
-    // empty stack does nothing.
+    // empty stack does nothing. A restore pops the transform where its save pushed it: on the GL
+    // stack, or in the metafile then being recorded if that is still the target (a push into an
+    // earlier target stays open there, and its replay closes it).
     void save();
     void restore();
     void translate(double dx, double dy);
@@ -121,7 +123,9 @@ public:
     // Images are drawn only directly; while recording they are neither drawn nor recorded.
     void drawImage(const QPoint& point, const QImage& image);
     void drawImage(const QRect& rect, const QImage& image);
-    // Replays onto the widget, or copies into the metafile being recorded, inside save/restore.
+    // Replays onto the widget, or copies into the metafile being recorded, inside save/restore. A pop
+    // without its push in the metafile is skipped and a push left open is closed, so the replay
+    // always leaves the transform as it found it.
     // Replaying a metafile into itself copies the commands it held when the replay began once.
     void drawMetaFile(GLMetaFile& metafile);
 
@@ -138,6 +142,8 @@ private:
     void BeginPolygon(GLFrameWidget::GLPolygon& local, GLFrameWidget::GLPolygon*& target);
     void Record(GLMetaFile::eCommand kind, size_t index = 0, double a = 0, double b = 0);
     void ApplyTransform(GLMetaFile::eCommand kind, double a, double b);
+    void PushMatrix();
+    void PopMatrix();
     void DrawOrRecordPolygon(GLFrameWidget::GLPolygon& local, GLFrameWidget::GLPolygon* target);
     void DrawOrRecordText(GLFrameWidget::GLText& text);
     void PrepareText(GLFrameWidget::GLText& text) const;
@@ -150,8 +156,15 @@ private:
     GLFrameWidget* m_pWidget;
     GLMetaFile* m_pMetaFile = nullptr;
     bool m_bNewLineBatch = true;
+    int m_iLostPushes = 0; // pushes that found the GL matrix stack full
     PainterState m_State;
-    std::vector<PainterState> m_vSaved;
+    // A saved state and where its transform push went: the GL stack (null) or that metafile.
+    struct SavedState
+    {
+        PainterState state;
+        GLMetaFile* pPushedTo;
+    };
+    std::vector<SavedState> m_vSaved;
 };
 
 #endif
