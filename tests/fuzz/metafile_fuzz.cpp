@@ -1,0 +1,289 @@
+// Drives GLPainter recording into two GLMetaFiles: pens, brushes, fonts, balanced and unbalanced
+// save/restore, transforms, lines, rectangles, polygons and texts with arbitrary values, switches of
+// the recording target, replays into the other metafile, into itself and onto the widget, copies
+// and moves. Checks that the n-th command of a kind refers to record n of its list; that each call
+// appends the commands the header describes (one per shape, text line and transform, a pop only
+// into the metafile its save pushed into, none for a line continuing a batch or for an image);
+// that a replay appends a balanced run of push, the
+// source's commands, pop (the source's commands once when replaying into itself); that copies and
+// moves carry the commands and leave the documented source behind. One input in 128 runs inside a
+// real paint pass and checks that a replayed metafile leaves the transform as it found it.
+#include "glpainter.h"
+
+#include <QApplication>
+#include <QImage>
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <functional>
+#include <memory>
+
+namespace {
+
+void Require(bool condition)
+{
+    if (!condition)
+        __builtin_trap();
+}
+
+class FuzzSurface : public GLFrameWidget
+{
+public:
+    std::function<void()> paint;
+
+protected:
+    void PaintGL() override { paint(); }
+    void ResizeGL() override {}
+};
+
+FuzzSurface* s_pSurface = nullptr;
+
+bool Indexed(GLMetaFile::eCommand kind)
+{
+    return kind == GLMetaFile::eLines || kind == GLMetaFile::ePolygon || kind == GLMetaFile::eText;
+}
+
+void CheckStructure(const GLMetaFile& m)
+{
+    size_t next[GLMetaFile::eTranslate + 1] = {};
+    for (const GLMetaFile::GLMetaCommand& c : m.Commands()) {
+        Require(c.iKind >= GLMetaFile::eLines && c.iKind <= GLMetaFile::eTranslate);
+        if (Indexed(GLMetaFile::eCommand(c.iKind)))
+            Require(c.uIndex == next[c.iKind]++);
+    }
+    Require(next[GLMetaFile::eLines] == m.Lines().size() && next[GLMetaFile::ePolygon] == m.Polygons().size()
+            && next[GLMetaFile::eText] == m.Texts().size());
+}
+
+bool SameCommand(const GLMetaFile::GLMetaCommand& a, const GLMetaFile::GLMetaCommand& b)
+{
+    const bool numbers = (a.dA == b.dA || (a.dA != a.dA && b.dA != b.dA)) && (a.dB == b.dB || (a.dB != a.dB && b.dB != b.dB));
+    return a.iKind == b.iKind && (Indexed(GLMetaFile::eCommand(a.iKind)) || numbers);
+}
+
+bool Balanced(const std::vector<GLMetaFile::GLMetaCommand>& commands, size_t from)
+{
+    int depth = 0;
+    for (size_t i = from; i < commands.size() && depth >= 0; ++i)
+        depth += (commands[i].iKind == GLMetaFile::ePushTransform) - (commands[i].iKind == GLMetaFile::ePopTransform);
+    return depth == 0;
+}
+
+// What a replay appends to target: a balanced run that is push, the source's commands, pop
+// whenever the source was balanced itself.
+void CheckReplay(const std::vector<GLMetaFile::GLMetaCommand>& source, const GLMetaFile& target, size_t before)
+{
+    const std::vector<GLMetaFile::GLMetaCommand>& c = target.Commands();
+    Require(c.size() >= before + 2 && Balanced(c, before));
+    Require(c[before].iKind == GLMetaFile::ePushTransform && c.back().iKind == GLMetaFile::ePopTransform);
+    if (!Balanced(source, 0))
+        return;
+    Require(c.size() == before + source.size() + 2);
+    for (size_t i = 0; i < source.size(); ++i)
+        Require(SameCommand(c[before + 1 + i], source[i]));
+}
+
+QColor AnyColor(FuzzedDataProvider& in)
+{
+    return QColor::fromRgba(in.ConsumeIntegral<quint32>());
+}
+
+QString AnyText(FuzzedDataProvider& in)
+{
+    const std::string bytes = in.ConsumeRandomLengthString(24);
+    return in.ConsumeBool() ? QString::fromUtf8(bytes.data(), int(bytes.size()))
+                            : QString::fromLatin1(bytes.data(), int(bytes.size()));
+}
+
+QRect AnyRect(FuzzedDataProvider& in)
+{
+    const int x = in.ConsumeIntegral<int>(), y = in.ConsumeIntegral<int>();
+    return QRect(QPoint(x, y), QPoint(in.ConsumeIntegral<int>(), in.ConsumeIntegral<int>()));
+}
+
+double AnyDouble(FuzzedDataProvider& in)
+{
+    switch (in.ConsumeIntegralInRange(0, 4)) {
+    case 0: return in.ConsumeBool() ? HUGE_VAL : -HUGE_VAL;
+    case 1: return in.ConsumeBool() ? 0.0 : std::nan("");
+    case 2: return in.ConsumeFloatingPoint<double>();
+    default: return in.ConsumeFloatingPointInRange(-100.0, 100.0);
+    }
+}
+
+const Qt::PenStyle s_PenStyles[] = {Qt::SolidLine, Qt::DotLine, Qt::DashLine, Qt::NoPen};
+const Qt::BrushStyle s_BrushStyles[] = {Qt::SolidPattern, Qt::NoBrush, Qt::Dense4Pattern};
+const char* const s_Families[] = {"DejaVu Sans", "DejaVu Serif", "DejaVu Sans Mono"};
+
+using MetaFiles = std::array<GLMetaFile, 2>;
+
+MetaFiles Run(FuzzedDataProvider& in, GLFrameWidget* widget)
+{
+    MetaFiles files;
+    GLPainter p(widget);
+    GLMetaFile* target = nullptr;
+    std::vector<GLMetaFile*> pushes; // where each outstanding save pushed its transform (null: GL)
+    bool inBatch = false; // the previous call recorded a line into target
+    for (int op = 0; op < 200 && in.remaining_bytes() > 0; ++op) {
+        GLMetaFile* const recording = target;
+        const size_t before = recording ? recording->Commands().size() : 0;
+        size_t added = 0;   // commands the call must append to the metafile being recorded
+        bool lineCall = false, replay = false;
+        switch (in.ConsumeIntegralInRange(0, 19)) {
+        case 0: p.setPen(QPen(QBrush(AnyColor(in)), in.ConsumeIntegralInRange(0, 40), in.PickValueInArray(s_PenStyles))); break;
+        case 1: p.setBrush(QBrush(AnyColor(in), in.PickValueInArray(s_BrushStyles))); break;
+        case 2: in.ConsumeBool() ? p.setHGradientBrush(AnyColor(in), AnyColor(in)) : p.setVGradientBrush(AnyColor(in), AnyColor(in)); break;
+        case 3: p.setBackground(QBrush(AnyColor(in), in.PickValueInArray(s_BrushStyles)));
+                p.setBackgroundMode(in.ConsumeBool() ? Qt::OpaqueMode : Qt::TransparentMode); break;
+        case 4: {
+            QFont font(in.PickValueInArray(s_Families));
+            font.setPixelSize(in.ConsumeIntegralInRange(4, 28));
+            font.setBold(in.ConsumeBool());
+            font.setItalic(in.ConsumeBool());
+            p.setFont(font);
+            break;
+        }
+        case 5: p.save(); pushes.push_back(target); added = 1; break;
+        case 6:
+            p.restore();
+            added = !pushes.empty() && pushes.back() == recording;
+            if (!pushes.empty())
+                pushes.pop_back();
+            break;
+        case 7: p.translate(AnyDouble(in), AnyDouble(in)); added = 1; break;
+        case 8: p.scale(AnyDouble(in), AnyDouble(in)); added = 1; break;
+        case 9: p.rotate(AnyDouble(in)); added = 1; break;
+        case 10: {
+            const int x1 = in.ConsumeIntegral<int>(), y1 = in.ConsumeIntegral<int>();
+            p.drawLine(x1, y1, in.ConsumeIntegral<int>(), in.ConsumeIntegral<int>());
+            lineCall = true;
+            break;
+        }
+        case 11: {
+            const int x = in.ConsumeIntegral<int>(), y = in.ConsumeIntegral<int>(), w = in.ConsumeIntegral<int>();
+            in.ConsumeBool() ? p.drawRect(x, y, w, in.ConsumeIntegral<int>()) : p.drawRect(AnyRect(in));
+            added = 1;
+            break;
+        }
+        case 12: p.fillRect(AnyRect(in), QBrush(AnyColor(in))); added = 1; break;
+        case 13: {
+            QPolygon polygon;
+            for (int i = in.ConsumeIntegralInRange(0, 12); i > 0; --i)
+                polygon << QPoint(in.ConsumeIntegral<int>(), in.ConsumeIntegral<int>());
+            p.drawPolygon(polygon, in.ConsumeBool());
+            added = !polygon.isEmpty();
+            break;
+        }
+        case 14: {
+            const int x = in.ConsumeIntegral<int>(), y = in.ConsumeIntegral<int>();
+            p.drawText(x, y, AnyText(in));
+            added = widget != nullptr;
+            break;
+        }
+        case 15: {
+            const QRect rect = AnyRect(in);
+            const int flags = in.ConsumeIntegral<int>();
+            const QString text = AnyText(in);
+            QRect bounds;
+            if (in.ConsumeBool()) {
+                p.drawText(rect, flags, text, &bounds);
+                added = widget ? size_t(text.count('\n') + 1) : 0;
+            } else {
+                bounds = p.boundingRect(rect, flags, text);
+            }
+            break;
+        }
+        case 16: {
+            const int pick = in.ConsumeIntegralInRange(0, 3);
+            if (pick == 3) {
+                p.end();
+                added = size_t(std::count(pushes.begin(), pushes.end(), recording));
+                pushes.clear();
+            }
+            target = pick < 2 ? &files[pick] : nullptr;
+            if (pick < 3)
+                p.begin(target);
+            break;
+        }
+        case 17: {
+            GLMetaFile& source = files[in.ConsumeBool()];
+            // Replays into itself double a metafile; keep the input's run time bounded.
+            if (source.Commands().size() + (target ? target->Commands().size() : 0) > 4000)
+                break;
+            const std::vector<GLMetaFile::GLMetaCommand> commands = source.Commands();
+            p.drawMetaFile(source);
+            replay = true;
+            if (target)
+                CheckReplay(commands, *target, before);
+            if (target != &source)
+                Require(source.Commands().size() == commands.size());
+            if (target == &source)
+                for (size_t i = 0; i < commands.size(); ++i)
+                    Require(SameCommand(source.Commands()[i], commands[i]));
+            break;
+        }
+        case 18: {
+            // Copies and moves of the metafile not being recorded, so the painter's target stays put.
+            GLMetaFile& other = files[target == &files[0]];
+            std::unique_ptr<GLMetaFile> copy = std::make_unique<GLMetaFile>(other);
+            Require(copy->Commands().size() == other.Commands().size() && copy->Texts().size() == other.Texts().size());
+            GLMetaFile moved(std::move(other));
+            Require(other.Commands().empty() && other.Lines().empty() && other.Polygons().empty() && other.Texts().empty());
+            other = *copy;
+            copy.reset();
+            Require(other.Commands().size() == moved.Commands().size());
+            CheckStructure(other);
+            break;
+        }
+        case 19: p.drawImage(QPoint(in.ConsumeIntegral<short>(), in.ConsumeIntegral<short>()), QImage(3, 2, QImage::Format_ARGB32)); break;
+        }
+        const size_t appended = recording ? recording->Commands().size() - before : 0;
+        if (lineCall)
+            Require(appended <= (inBatch ? 0u : 1u));
+        else if (recording && !replay)
+            Require(appended == added);
+        inBatch = lineCall && recording;
+        CheckStructure(files[0]);
+        CheckStructure(files[1]);
+    }
+    return files;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "metafile_fuzz";
+    static char* argv[] = {name, nullptr};
+    new QApplication(argc, argv);
+    s_pSurface = new FuzzSurface;
+    s_pSurface->resize(48, 32);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    FuzzedDataProvider in(data, size);
+    // One input in 128 paints, chosen by the input so that every finding reproduces on its own.
+    const int mode = in.ConsumeIntegralInRange(0, 127);
+    if (mode != 0) {
+        Run(in, mode % 2 ? s_pSurface : nullptr);
+        return 0;
+    }
+    // A replay, whatever it holds, leaves the transform to the fill after it.
+    s_pSurface->paint = [&] {
+        MetaFiles files = Run(in, s_pSurface);
+        GLPainter p(s_pSurface);
+        p.drawMetaFile(files[0]);
+        p.drawMetaFile(files[1]);
+        p.fillRect(QRect(0, 0, 2, 2), QBrush(Qt::white));
+    };
+    QImage image;
+    if (s_pSurface->RenderToImage(&image))
+        Require(image.pixel(0, 0) == 0xFFFFFFFF);
+    return 0;
+}
