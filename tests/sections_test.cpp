@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 using Sections = GLFrameWidget::GLSections;
 using DrawSections = std::vector<GLFrameWidget::GLDrawSection>;
 
@@ -118,6 +120,21 @@ TEST(Sections, EmptyValueSpansYieldNoDrawSection)
     EXPECT_TRUE(Merge(Range(10.0, 10.0, 1), Range(0.0, 99.0, 100)).empty());
     EXPECT_TRUE(Merge(Sections(), Range(0.0, 99.0, 100)).empty());
     EXPECT_TRUE(Merge(Range(0.0, 99.0, 100), Sections()).empty());
+}
+
+// Limits beyond float range give sections with infinite ends (a line image's x axis from -1.8e308
+// to 2.1e307 did): they have no pixel scale, so nothing is drawn from or onto them. Their fractions
+// are no number, whose conversion to a pixel the sanitizer build reports.
+TEST(Sections, InfiniteValueEndsYieldNoDrawSection)
+{
+    const Sections infinite = Range(-1e300, 1e300, 10);
+    ASSERT_TRUE(std::isinf(infinite[0].fValueFrom) && std::isinf(infinite[0].fValueTo));
+    EXPECT_TRUE(Merge(infinite, Range(0.0, 63.0, 64)).empty());
+    EXPECT_TRUE(Merge(Range(0.0, 63.0, 64), infinite).empty());
+    EXPECT_TRUE(Merge(Range(-1e39, 0.0, 10), Range(0.0, 63.0, 64)).empty()) << "one infinite end is enough";
+    const DrawSections finite = Merge(Range(0.0, 63.0, 64), Range(0.0, 63.0, 64));
+    ASSERT_EQ(finite.size(), 1u);
+    ExpectDraw(finite[0], 0, 64, 0, 64);
 }
 
 TEST(ColorTable, EntriesAreOpaqueRgbBytesInMemory)

@@ -3,6 +3,7 @@
 #include "axisdefinition.h"
 
 #include <algorithm>
+#include <cmath>
 
 void GLFrameWidget::GLSections::Add(double from, double to, int offset, int count)
 {
@@ -43,7 +44,11 @@ int SectionPixel(const GLFrameWidget::GLSection& section, float value)
     if (span == 0)
         return section.iPixelFrom;
     const float pixels = static_cast<float>(section.iPixelTo - section.iPixelFrom);
-    return static_cast<int>((value - section.fValueFrom) / span * pixels + section.iPixelFrom + 0.5f);
+    const float pixel = (value - section.fValueFrom) / span * pixels + section.iPixelFrom + 0.5f;
+    // Limits beyond float range make infinite ends, whose fractions are no number or unbounded.
+    if (std::isnan(pixel))
+        return section.iPixelFrom;
+    return static_cast<int>(std::clamp(pixel, -2147483520.0f, 2147483520.0f));
 }
 
 } // namespace

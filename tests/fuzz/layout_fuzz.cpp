@@ -1,0 +1,338 @@
+// Drives GLLayout and its GLBaseWidget panels: panels with random names, masters, alignments,
+// zooms, limits and visibility, AddWidget, the standard layout and its adders, removal, Show,
+// borders, resizes from 0 to huge, and real mouse, wheel, leave and context-menu events, with panels
+// removed or destroyed and the layout itself destroyed between them. Every 64th input renders.
+// Checks: refused calls change nothing (tree, limits, placement), a removed, destroyed or detached
+// panel is never called and is in no layout, lookups only return panels of the layout, and after the
+// layout is computed for a window its limits allow, every visible panel lies inside the window,
+// within its own limits, apart from the others, and is what FindWidget gives at its centre.
+#include "../support/layout_fixture.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QImage>
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <climits>
+#include <cmath>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace
+{
+using GLBW = GLBaseWidget;
+
+void Check(bool ok)
+{
+    if (!ok)
+        __builtin_trap();
+}
+
+// Calls from the layout are only legal while the panel is in one.
+class FuzzPanel : public GLBaseWidget
+{
+public:
+    using GLBaseWidget::GLBaseWidget;
+
+protected:
+    void Called() { Check(GetLayoutWidget() != nullptr); }
+    void resizeEvent(QResizeEvent*) override { Called(); }
+    void mouseDoubleClickEvent(QMouseEvent*) override { Called(); }
+    void mouseMoveEvent(QMouseEvent*) override { Called(); }
+    void mousePressEvent(QMouseEvent*) override { Called(); }
+    void mouseReleaseEvent(QMouseEvent*) override { Called(); }
+    void wheelEvent(QWheelEvent*) override { Called(); }
+    void contextMenuEvent(QContextMenuEvent*) override { Called(); }
+};
+
+const char* const cNames[] = {"", "A", "B", "C", "D", "Top", "Left", "Right", "Bottom", "Border", "AUpperBorderWidget"};
+
+// A new layout makes a GL context at its first resize, which is slow: inputs share one until they
+// destroy it or build the standard layout, which it keeps for good.
+std::unique_ptr<TestLayout> s_pLayout;
+
+struct Session
+{
+    FuzzedDataProvider& in;
+    std::unique_ptr<TestLayout>& layout;
+    std::vector<std::unique_ptr<FuzzPanel>> panels;
+    bool bRecreated = false;
+    bool bStdLayout = false;
+    bool bHuge = false;
+
+    const char* Name() { return cNames[in.ConsumeIntegralInRange<size_t>(0, std::size(cNames) - 1)]; }
+    double Zoom() { return in.ConsumeBool() ? in.ConsumeFloatingPointInRange(0.0, 12.0) : in.ConsumeFloatingPoint<double>(); }
+    int Limit() { return in.ConsumeBool() ? in.ConsumeIntegralInRange(-2, 400) : in.ConsumeIntegral<int>(); }
+    int Coord(int extent) { return in.ConsumeIntegralInRange(-5, std::max(extent, 0) + 5); }
+    FuzzPanel* Pick()
+    {
+        const size_t i = in.ConsumeIntegralInRange<size_t>(0, panels.size());
+        return i < panels.size() ? panels[i].get() : nullptr;
+    }
+
+    void NewPanel()
+    {
+        auto p = std::make_unique<FuzzPanel>(Name());
+        p->SetBorderWidget(in.ConsumeBool());
+        p->SetHorizontalAlignment(Name(), GLBW::eHorizontalAlignment(in.ConsumeIntegralInRange(0, 2)), Zoom());
+        p->SetVerticalAlignment(Name(), GLBW::eVerticalAlignment(in.ConsumeIntegralInRange(0, 2)), Zoom());
+        if (in.ConsumeBool())
+            p->SetVisibilityMaster(Name());
+        p->SetGlobalVisible(in.ConsumeIntegralInRange(0, 5) > 0);
+        const double z = p->GetHorizontalZoom();
+        Check(z >= 0.1 && z <= 10.0 && p->GetVerticalZoom() >= 0.1 && p->GetVerticalZoom() <= 10.0);
+        panels.push_back(std::move(p));
+    }
+
+    // A refused call leaves the tree and the panel's membership as they were.
+    void Add(int how)
+    {
+        FuzzPanel* p = Pick();
+        FuzzPanel* q = Pick();
+        const bool wasIn = p && p->GetLayoutWidget();
+        const std::string before = DumpTree(layout->GetRootGroup());
+        bool ok = false;
+        switch (how) {
+        case 0: ok = layout->AddWidget(p); break;
+        case 1: ok = layout->AddTopWidget(p); break;
+        case 2: ok = layout->AddBottomWidget(p); break;
+        case 3: ok = layout->AddLeftWidget(p, Zoom()); break;
+        default: ok = layout->AddLeftRightWidget(p, q, Zoom()); break;
+        }
+        if (how == 4)
+            return; // two panels: one of them may have been placed
+        if (!ok || !p)
+            Check(DumpTree(layout->GetRootGroup()) == before);
+        if (ok && p)
+            Check(p->GetLayoutWidget() == layout.get());
+        if (!ok && p && !wasIn)
+            Check(p->GetLayoutWidget() == nullptr);
+    }
+
+    void SetLimit()
+    {
+        FuzzPanel* p = Pick();
+        if (!p)
+            return;
+        const int value = Limit(), which = in.ConsumeIntegralInRange(0, 3);
+        void (GLBW::*set[])(int) = {&GLBW::setMinimumWidth, &GLBW::setMaximumWidth, &GLBW::setMinimumHeight,
+                                    &GLBW::setMaximumHeight};
+        int (GLBW::*get[])() const = {&GLBW::minimumWidth, &GLBW::maximumWidth, &GLBW::minimumHeight,
+                                      &GLBW::maximumHeight};
+        const int old = (p->*get[which])();
+        (p->*set[which])(value);
+        const bool accepted = which % 2 == 0 ? value >= GLBW::ciMinCoord : value <= GLBW::ciMaxCoord;
+        Check((p->*get[which])() == (accepted ? value : old));
+    }
+
+    void SetPlacement()
+    {
+        FuzzPanel* p = Pick();
+        if (!p)
+            return;
+        const bool frozen = p->GetLayoutWidget() != nullptr;
+        const std::string name = p->GetName();
+        const double zoom = p->GetHorizontalZoom();
+        Check(p->SetName(Name()) != frozen);
+        Check(p->SetHorizontalZoom(Zoom()) != frozen);
+        Check(p->SetVerticalAlignment(Name(), GLBW::eAlignSameRow, Zoom()) != frozen);
+        if (frozen)
+            Check(name == p->GetName() && zoom == p->GetHorizontalZoom());
+    }
+
+    // The off-screen frame buffer has the window's size and is cleared at each resize, so a huge
+    // side comes with a thin other one, once per input.
+    void Resize()
+    {
+        const int huge[] = {GLBW::ciMaxCoord - 1, GLBW::ciMaxCoord, GLBW::ciMaxCoord + 1, INT_MAX};
+        int w = in.ConsumeIntegralInRange(0, 800), h = in.ConsumeIntegralInRange(0, 800);
+        switch (in.ConsumeIntegralInRange(0, 7)) {
+        case 0:
+            if (!bHuge)
+                w = huge[in.ConsumeIntegralInRange(0, 3)], h %= 3, bHuge = true;
+            break;
+        case 1:
+            if (!bHuge)
+                h = huge[in.ConsumeIntegralInRange(0, 3)], w %= 3, bHuge = true;
+            break;
+        case 2: w %= 6, h %= 6; break;
+        default: break;
+        }
+        ResizeLayout(*layout, w, h);
+        CheckGeometry();
+    }
+
+    void Mouse()
+    {
+        const Qt::MouseButton buttons[] = {Qt::NoButton, Qt::LeftButton, Qt::MiddleButton, Qt::RightButton};
+        const QEvent::Type types[] = {QEvent::MouseButtonPress, QEvent::MouseMove, QEvent::MouseButtonRelease,
+                                      QEvent::MouseButtonDblClick};
+        const QEvent::Type type = types[in.ConsumeIntegralInRange(0, 3)];
+        const Qt::MouseButton button = buttons[in.ConsumeIntegralInRange(0, 3)];
+        Qt::MouseButtons held(in.ConsumeIntegralInRange(0, 7));
+        QPoint pos(Coord(layout->width()), Coord(layout->height()));
+        if (FuzzPanel* p = in.ConsumeBool() ? Pick() : nullptr) // near an edge of a panel: the splitter bands
+            pos = QPoint(p->left() + (in.ConsumeBool() ? p->width() : 0) + in.ConsumeIntegralInRange(-3, 3),
+                         p->top() + (in.ConsumeBool() ? p->height() : 0) + in.ConsumeIntegralInRange(-3, 3));
+        SendMouse(*layout, type, pos, type == QEvent::MouseMove ? Qt::NoButton : button, held);
+    }
+
+    void OtherEvent()
+    {
+        const QPoint pos(Coord(layout->width()), Coord(layout->height()));
+        switch (in.ConsumeIntegralInRange(0, 2)) {
+        case 0: {
+            QWheelEvent wheel(QPointF(pos), QPointF(pos), QPoint(), QPoint(0, in.ConsumeIntegral<int16_t>()),
+                              Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QCoreApplication::sendEvent(layout.get(), &wheel);
+            break;
+        }
+        case 1: {
+            QEvent leave(QEvent::Leave);
+            QCoreApplication::sendEvent(layout.get(), &leave);
+            break;
+        }
+        default: {
+            QContextMenuEvent menu(QContextMenuEvent::Mouse, pos, pos, Qt::NoModifier);
+            QCoreApplication::sendEvent(layout.get(), &menu);
+        }
+        }
+    }
+
+    // Only where every limit is consistent and the window fits the limits of the whole tree.
+    void CheckGeometry()
+    {
+        const QSize size(layout->GetWidth(), layout->GetHeight());
+        for (const auto& p : panels)
+            if (p->minimumWidth() > p->maximumWidth() || p->minimumHeight() > p->maximumHeight())
+                return;
+        const QSize lo = layout->minimumSize(), hi = layout->maximumSize();
+        if (!layout->GetRootGroup() || size.width() < lo.width() || size.height() < lo.height() ||
+            size.width() > hi.width() || size.height() > hi.height())
+            return;
+        std::vector<QRect> shown;
+        for (const auto& p : panels) {
+            if (!layout->IsLayoutVisible(p.get()))
+                continue;
+            const QRect r = Rect(*p);
+            Check(r.left() >= 0 && r.top() >= 0 && r.right() < size.width() && r.bottom() < size.height());
+            Check(r.width() >= p->minimumWidth() && r.width() <= p->maximumWidth());
+            Check(r.height() >= p->minimumHeight() && r.height() <= p->maximumHeight());
+            for (const QRect& other : shown)
+                Check(!r.intersects(other));
+            shown.push_back(r);
+            if (!r.isEmpty())
+                Check(layout->FindWidget(r.center()) == p.get());
+        }
+    }
+
+    void CheckMembership()
+    {
+        for (const auto& p : panels) {
+            const GLLayout* owner = p->GetLayoutWidget();
+            Check(owner == nullptr || owner == layout.get());
+            Check(layout->IsLayoutVisible(p.get()) == p->isVisible());
+            if (!owner)
+                Check(!p->isVisible() && p->parentWidget() == nullptr);
+        }
+        if (GLBaseWidget* found = layout->FindWidget(QPoint(Coord(layout->width()), Coord(layout->height()))))
+            Check(found->GetLayoutWidget() == layout.get());
+    }
+
+    void Step()
+    {
+        switch (in.ConsumeIntegralInRange(0, 15)) {
+        case 0: if (panels.size() < 10) NewPanel(); break;
+        case 1: Add(0); break;
+        case 2: Add(in.ConsumeIntegralInRange(1, 4)); break;
+        case 3: {
+            const bool empty = layout->GetRootGroup() == nullptr;
+            const bool created = layout->CreateStdLayout(Zoom());
+            Check(!created || empty);
+            bStdLayout |= created;
+            break;
+        }
+        case 4: {
+            FuzzPanel* p = Pick();
+            const bool member = p && p->GetLayoutWidget() == layout.get();
+            Check(layout->RemoveWidget(p) == member);
+            Check(!p || (p->GetLayoutWidget() == nullptr && !layout->IsLayoutVisible(p)));
+            break;
+        }
+        case 5: {
+            layout->RemoveWidgets();
+            Check(layout->GetRootGroup() == nullptr);
+            break;
+        }
+        case 6: {
+            FuzzPanel* p = Pick();
+            const bool visible = in.ConsumeBool();
+            if (in.ConsumeBool())
+                layout->Show(p, visible);
+            else if (p)
+                p->setVisible(visible);
+            break;
+        }
+        case 7: SetLimit(); break;
+        case 8: SetPlacement(); break;
+        case 9: layout->SetShowBorders(in.ConsumeBool()); break;
+        case 10: Resize(); break;
+        case 11: OtherEvent(); break;
+        case 12: // destroyed in the middle of whatever the mouse was doing
+            if (!panels.empty())
+                panels.erase(panels.begin() + std::ptrdiff_t(in.ConsumeIntegralInRange<size_t>(0, panels.size() - 1)));
+            break;
+        case 13: // the layout goes first: its panels are detached and live on
+            if (bRecreated)
+                break;
+            bRecreated = true;
+            layout = std::make_unique<TestLayout>();
+            for (const auto& p : panels)
+                Check(p->GetLayoutWidget() == nullptr);
+            break;
+        default: Mouse(); break;
+        }
+        CheckMembership();
+    }
+};
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "layout_fuzz";
+    static char* argv[] = {name, nullptr};
+    new QApplication(argc, argv);
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    static unsigned long long s_uInputs = 0;
+    FuzzedDataProvider in(data, size);
+    if (!s_pLayout)
+        s_pLayout = std::make_unique<TestLayout>();
+    s_pLayout->SetShowBorders(false);
+    Session s{in, s_pLayout};
+    for (int op = 0; op < 200 && in.remaining_bytes() > 0; ++op)
+        s.Step();
+    const QSize window = s.layout->size();
+    if (s_uInputs++ % 64 == 0 && window.width() <= 800 && window.height() <= 800) {
+        QImage image;
+        Check(s.layout->RenderToImage(&image));
+    }
+    // The override cursor is pushed at most once, so one restore leaves Qt's stack empty.
+    GLLayout::RestoreOverrideCursor();
+    Check(QGuiApplication::overrideCursor() == nullptr);
+    if (s.bStdLayout || in.ConsumeIntegralInRange(0, 7) == 0)
+        s.layout.reset(); // the layout before its panels
+    s.panels.clear();
+    if (s.layout) {
+        s.layout->RemoveWidgets();
+        Check(s.layout->FindWidget(QPoint(0, 0)) == nullptr);
+    }
+    return 0;
+}
