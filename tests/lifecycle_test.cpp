@@ -18,7 +18,8 @@
 #include <memory>
 
 #if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/allocator_interface.h>
+// Declared here because GCC installs no header for the sanitizer's allocator interface.
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
 namespace

@@ -320,9 +320,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (int op = 0; op < 200 && in.remaining_bytes() > 0; ++op)
         s.Step();
     const QSize window = s.layout->size();
-    if (s_uInputs++ % 64 == 0 && window.width() <= 800 && window.height() <= 800) {
+    if (s_uInputs++ % 64 == 0 && !window.isEmpty() && window.width() <= 800 && window.height() <= 800) {
+        // An empty window has no context to render with; a window too large for the off-screen
+        // buffer fails its context once and keeps the reported error; only then is a render refused.
         QImage image;
-        Check(s.layout->RenderToImage(&image));
+        Check(s.layout->RenderToImage(&image) || s.layout->initializeError() != GLFrameWidget::eInitNoError);
     }
     // The override cursor is pushed at most once, so one restore leaves Qt's stack empty.
     GLLayout::RestoreOverrideCursor();
