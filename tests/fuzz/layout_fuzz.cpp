@@ -11,6 +11,8 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QImage>
+#include "fuzz_application.h"
+
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <climits>
@@ -300,11 +302,7 @@ struct Session
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "layout_fuzz";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
+    StartOffscreenApplication();
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     return 0;
 }

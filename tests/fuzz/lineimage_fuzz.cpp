@@ -8,6 +8,8 @@
 
 #include <QApplication>
 #include <QImage>
+#include "fuzz_application.h"
+
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -227,11 +229,7 @@ FuzzSurface* s_pSurface = nullptr;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "lineimage_fuzz";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
+    StartOffscreenApplication();
     s_pSurface = new FuzzSurface;
     s_pSurface->resize(64, 64);
     return 0;

@@ -12,6 +12,8 @@
 
 #include <QApplication>
 #include <QImage>
+#include "fuzz_application.h"
+
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -255,11 +257,7 @@ MetaFiles Run(FuzzedDataProvider& in, GLFrameWidget* widget)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "metafile_fuzz";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
+    StartOffscreenApplication();
     s_pSurface = new FuzzSurface;
     s_pSurface->resize(48, 32);
     return 0;
