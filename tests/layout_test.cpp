@@ -419,6 +419,16 @@ TEST(Arithmetic, GroupLimits)
     ASSERT_TRUE(column.AddWidget(&c) && column.AddWidget(&d));
     EXPECT_EQ(column.maximumSize().width(), 200) << "a column is as wide as its narrowest bounded panel";
     EXPECT_EQ(column.maximumSize().height(), 1000000);
+
+    GLLayout mixed;
+    RecordingPanel narrow("N"), wide("W");
+    narrow.setMaximumWidth(16);
+    wide.SetHorizontalAlignment("N", GLBW::eAlignSameColumn, 1.0);
+    ASSERT_TRUE(mixed.AddWidget(&narrow) && mixed.AddWidget(&wide));
+    EXPECT_EQ(mixed.maximumSize().width(), 1000000) << "one unbounded panel leaves its column unbounded";
+    ResizeLayout(mixed, 300, 200);
+    EXPECT_EQ(narrow.width(), 300) << "across its column a panel takes the column's width, limit or not";
+    EXPECT_EQ(narrow.height() + wide.height(), 200);
 }
 
 namespace

@@ -5,7 +5,7 @@
 // Checks: refused calls change nothing (tree, limits, placement), a removed, destroyed or detached
 // panel is never called and is in no layout, lookups only return panels of the layout, and after the
 // layout is computed for a window its limits allow, every visible panel lies inside the window,
-// within its own limits, apart from the others, and is what FindWidget gives at its centre.
+// within its own limits along its parent's axis, apart from the others, and is what FindWidget gives at its centre.
 #include "../support/layout_fixture.h"
 
 #include <QApplication>
@@ -202,6 +202,36 @@ struct Session
         }
     }
 
+    // Along the axis its parent shares out, a panel keeps within its own limits. Across that axis it
+    // takes the parent's whole extent, limits or not: a group's cross limit is unbounded as soon as
+    // one child's is. Heights are only checked where no group on the way up follows a vertical
+    // master, which imposes the master's top and height.
+    static void CheckLeaf(const GLSplitGroup* leaf)
+    {
+        const GLSplitGroup* parent = leaf->m_pParent;
+        const GLBaseWidget* p = leaf->m_pWidget;
+        bool freeHeight = true;
+        for (const GLSplitGroup* g = leaf; g; g = g->m_pParent)
+            freeHeight &= g->m_pVerticalMaster == nullptr;
+        const QRect r = Rect(*p);
+        if (!parent || parent->m_bHorizontal)
+            Check(r.width() >= p->minimumWidth() && r.width() <= p->maximumWidth());
+        else
+            Check(r.width() == parent->m_iWidth);
+        if (freeHeight && (!parent || !parent->m_bHorizontal))
+            Check(r.height() >= p->minimumHeight() && r.height() <= p->maximumHeight());
+        else if (freeHeight)
+            Check(r.height() == parent->m_iHeight);
+    }
+
+    static void CollectLeaves(const GLSplitGroup* g, std::vector<const GLSplitGroup*>& leaves)
+    {
+        if (g->m_pWidget)
+            leaves.push_back(g);
+        for (const GLSplitGroup* c : g->m_Children)
+            CollectLeaves(c, leaves);
+    }
+
     // Only where every limit is consistent and the window fits the limits of the whole tree.
     void CheckGeometry()
     {
@@ -213,19 +243,21 @@ struct Session
         if (!layout->GetRootGroup() || size.width() < lo.width() || size.height() < lo.height() ||
             size.width() > hi.width() || size.height() > hi.height())
             return;
+        std::vector<const GLSplitGroup*> leaves;
+        CollectLeaves(layout->GetRootGroup(), leaves);
         std::vector<QRect> shown;
-        for (const auto& p : panels) {
-            if (!layout->IsLayoutVisible(p.get()))
+        for (const GLSplitGroup* leaf : leaves) {
+            const GLBaseWidget* p = leaf->m_pWidget;
+            if (!layout->IsLayoutVisible(p))
                 continue;
             const QRect r = Rect(*p);
             Check(r.left() >= 0 && r.top() >= 0 && r.right() < size.width() && r.bottom() < size.height());
-            Check(r.width() >= p->minimumWidth() && r.width() <= p->maximumWidth());
-            Check(r.height() >= p->minimumHeight() && r.height() <= p->maximumHeight());
+            CheckLeaf(leaf);
             for (const QRect& other : shown)
                 Check(!r.intersects(other));
             shown.push_back(r);
             if (!r.isEmpty())
-                Check(layout->FindWidget(r.center()) == p.get());
+                Check(layout->FindWidget(r.center()) == p);
         }
     }
 
