@@ -70,6 +70,14 @@ TEST(Records, PolygonBoxRectAndStyles)
     p.SetRect(1, 2, 10, 21);
     EXPECT_TRUE(p.NeedsRecalc());
     EXPECT_EQ(p.VertexCount(), 4);
+    p.SetRect(2e6f, 3e6f, 5e6f, 1e6f);
+    EXPECT_EQ(p.Left(), 2e6f) << "a box wholly beyond the empty box's bounds is its own";
+    EXPECT_EQ(p.Top(), 3e6f);
+    EXPECT_EQ(p.Width(), 5e6f);
+    p.Clear();
+    p.AddVertex(-3e6f, -4e6f);
+    EXPECT_EQ(p.Left() + p.Width(), -3e6f);
+    EXPECT_EQ(p.Top() + p.Height(), -4e6f);
 
     EXPECT_TRUE(GL::GLLineStyle().EvenSize());
     EXPECT_TRUE(GL::GLLineStyle(GL::eLineSolid, 3, Red).OddSize());

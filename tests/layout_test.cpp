@@ -431,6 +431,22 @@ TEST(Arithmetic, GroupLimits)
     EXPECT_EQ(narrow.height() + wide.height(), 200);
 }
 
+// Panels wider than the window lie past it, more than a million pixels out, where they are.
+TEST(Arithmetic, PanelsFarPastTheWindowKeepTheirPlaces)
+{
+    GLLayout row;
+    RecordingPanel a("A"), b("B"), c("C");
+    for (RecordingPanel* p : {&a, &b, &c})
+        p->setMinimumWidth(GLBW::ciMaxCoord);
+    b.SetHorizontalAlignment("A", GLBW::eAlignRight, 1.0);
+    c.SetHorizontalAlignment("B", GLBW::eAlignRight, 1.0);
+    ASSERT_TRUE(row.AddWidget(&a) && row.AddWidget(&b) && row.AddWidget(&c));
+    ResizeLayout(row, 100, 50);
+    EXPECT_EQ(Rect(b), QRect(1000000, 0, 1000000, 50));
+    EXPECT_EQ(Rect(c), QRect(2000000, 0, 1000000, 50));
+    EXPECT_EQ(row.FindWidget(QPoint(50, 25)), &a);
+}
+
 namespace
 {
 // The standard layout with two left/right rows, each panel filled with its own colour.

@@ -8,6 +8,7 @@
 #include <QPaintEvent>
 #include <QResizeEvent>
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace
@@ -41,6 +42,8 @@ GLBaseWidget::~GLBaseWidget()
     delete m_pUpperBorderWidget;
     m_pUpperBorderWidget = nullptr;
 }
+
+int GLBaseWidget::ToPixel(float value) { return int(std::clamp<double>(value, INT_MIN, INT_MAX)); }
 
 void GLBaseWidget::Report(const char* message, const char* function)
 {
@@ -213,14 +216,14 @@ void GLBaseWidget::SetRect(float x, float y, float w, float h)
 {
     const float oldWidth = m_Outline.Width(), oldHeight = m_Outline.Height();
     const bool resized = w != oldWidth || h != oldHeight;
-    QResizeEvent event{QSize(int(w), int(h)), QSize(int(oldWidth), int(oldHeight))};
+    QResizeEvent event{QSize(ToPixel(w), ToPixel(h)), QSize(ToPixel(oldWidth), ToPixel(oldHeight))};
     m_Outline.SetRect(x, y, w, h);
     m_Background.SetRect(0, 0, w, h);
     if (resized)
         resizeEvent(&event);
     if (m_pQWidget) {
         m_pQWidget->setVisible(m_pLayout && m_pLayout->IsLayoutVisible(this));
-        m_pQWidget->setGeometry(int(x), int(y), int(w), int(h));
+        m_pQWidget->setGeometry(ToPixel(x), ToPixel(y), ToPixel(w), ToPixel(h));
     }
 }
 

@@ -128,11 +128,12 @@ public:
     // The same fill through a painter, so that it is recorded when the painter records.
     void DrawBackground(GLPainter& painter);
 
-    // Geometry in layout pixels, truncated; rect() is the panel's own coordinate system at (0, 0).
-    int left() const { return int(m_Outline.Left()); }
-    int top() const { return int(m_Outline.Top()); }
-    int width() const { return int(m_Outline.Width()); }
-    int height() const { return int(m_Outline.Height()); }
+    // Geometry in layout pixels, truncated and held to the int range (panels of a layout far beyond
+    // its window can lie past it); rect() is the panel's own coordinate system at (0, 0).
+    int left() const { return ToPixel(m_Outline.Left()); }
+    int top() const { return ToPixel(m_Outline.Top()); }
+    int width() const { return ToPixel(m_Outline.Width()); }
+    int height() const { return ToPixel(m_Outline.Height()); }
     QRect rect() const { return QRect(0, 0, width(), height()); }
 
 protected:
@@ -156,6 +157,7 @@ private:
     void ApplyLimit(int& limit, int GLSplitGroup::*groupLimit, int value);
     bool RefuseInLayout(const char* function) const;
     static void Report(const char* message, const char* function);
+    static int ToPixel(float value);
 
     std::string m_sName;
     GLLayout* m_pLayout = nullptr;

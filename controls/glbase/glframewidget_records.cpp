@@ -55,6 +55,10 @@ void GLLines::AddLine(float x1, float y1, float x2, float y2)
 
 void GLPolygon::AddVertex(float x, float y)
 {
+    // The empty box's bounds are finite, so the first vertex replaces them rather than widening
+    // them: a polygon lying wholly beyond them would otherwise keep one of their edges.
+    if (m_vVertices.empty())
+        m_fLeft = m_fRight = x, m_fTop = m_fBottom = y;
     m_fLeft = std::min(m_fLeft, x);
     m_fTop = std::min(m_fTop, y);
     m_fRight = std::max(m_fRight, x);
