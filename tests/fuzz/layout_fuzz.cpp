@@ -5,7 +5,8 @@
 // Checks: refused calls change nothing (tree, limits, placement), a removed, destroyed or detached
 // panel is never called and is in no layout, lookups only return panels of the layout, and after the
 // layout is computed for a window its limits allow, every visible panel lies inside the window,
-// within its own limits along its parent's axis, apart from the others, and is what FindWidget gives at its centre.
+// within its own limits along its parent's axis, apart from the others, and is what FindWidget gives
+// at its centre (heights only where no vertical master imposes them).
 #include "../support/layout_fixture.h"
 
 #include <QApplication>
@@ -202,25 +203,35 @@ struct Session
         }
     }
 
+    // A row that follows a vertical master takes the master's top and height wherever the master
+    // lies, hidden or not, so only leaves with no such group on the way up have a height of their own.
+    static bool HasFreeHeight(const GLSplitGroup* leaf)
+    {
+        for (const GLSplitGroup* g = leaf; g; g = g->m_pParent)
+            if (g->m_pVerticalMaster)
+                return false;
+        return true;
+    }
+
     // Along the axis its parent shares out, a panel keeps within its own limits. Across that axis it
     // takes the parent's whole extent, limits or not: a group's cross limit is unbounded as soon as
-    // one child's is. Heights are only checked where no group on the way up follows a vertical
-    // master, which imposes the master's top and height.
-    static void CheckLeaf(const GLSplitGroup* leaf)
+    // one child's is.
+    static void CheckLeaf(const GLSplitGroup* leaf, const QSize& window)
     {
         const GLSplitGroup* parent = leaf->m_pParent;
         const GLBaseWidget* p = leaf->m_pWidget;
-        bool freeHeight = true;
-        for (const GLSplitGroup* g = leaf; g; g = g->m_pParent)
-            freeHeight &= g->m_pVerticalMaster == nullptr;
         const QRect r = Rect(*p);
+        Check(r.left() >= 0 && r.right() < window.width());
         if (!parent || parent->m_bHorizontal)
             Check(r.width() >= p->minimumWidth() && r.width() <= p->maximumWidth());
         else
             Check(r.width() == parent->m_iWidth);
-        if (freeHeight && (!parent || !parent->m_bHorizontal))
+        if (!HasFreeHeight(leaf))
+            return;
+        Check(r.top() >= 0 && r.bottom() < window.height());
+        if (!parent || !parent->m_bHorizontal)
             Check(r.height() >= p->minimumHeight() && r.height() <= p->maximumHeight());
-        else if (freeHeight)
+        else
             Check(r.height() == parent->m_iHeight);
     }
 
@@ -250,9 +261,10 @@ struct Session
             const GLBaseWidget* p = leaf->m_pWidget;
             if (!layout->IsLayoutVisible(p))
                 continue;
+            CheckLeaf(leaf, size);
+            if (!HasFreeHeight(leaf))
+                continue;
             const QRect r = Rect(*p);
-            Check(r.left() >= 0 && r.top() >= 0 && r.right() < size.width() && r.bottom() < size.height());
-            CheckLeaf(leaf);
             for (const QRect& other : shown)
                 Check(!r.intersects(other));
             shown.push_back(r);
