@@ -121,6 +121,16 @@ bool FiniteSet(const AxisData& data)
     return true;
 }
 
+// Zoom factors beyond a million make the pixel shares of a rebuilt layout hang on the last bits of
+// their products, so only moderate sets are expected to round-trip.
+bool ModerateSet(const AxisData& data)
+{
+    for (const section& s : data.m_Sections)
+        if (!(std::fabs(s.factor) <= 1e6))
+            return false;
+    return FiniteSet(data);
+}
+
 bool ComparableSet(const AxisData& data)
 {
     for (const section& s : data.m_Sections)
@@ -139,12 +149,12 @@ AxisData LayoutSet(axisDefinition& axis)
 void CheckParameterSet(const axisDefinition& axis)
 {
     const AxisData set = axis.GetAxisDefinitionSet();
-    if (!FiniteAxis(axis) || !FiniteSet(set))
+    if (!FiniteAxis(axis) || !ModerateSet(set))
         return;
     axisDefinition first, second;
     first.ApplyAxisDefinitionSet(set);
     const AxisData rebuilt = LayoutSet(first);
-    if (!FiniteSet(rebuilt))
+    if (!ModerateSet(rebuilt))
         return;
     second.ApplyAxisDefinitionSet(rebuilt);
     Require(second.GetPixSections() == first.GetPixSections());
