@@ -216,7 +216,7 @@ struct Session
     // Along the axis its parent shares out, a panel keeps within its own limits. Across that axis it
     // takes the parent's whole extent, limits or not: a group's cross limit is unbounded as soon as
     // one child's is.
-    static void CheckLeaf(const GLSplitGroup* leaf, const QSize& window)
+    static void CheckLeaf(const GLSplitGroup* leaf, const QSize& window, bool freeHeight)
     {
         const GLSplitGroup* parent = leaf->m_pParent;
         const GLBaseWidget* p = leaf->m_pWidget;
@@ -226,7 +226,7 @@ struct Session
             Check(r.width() >= p->minimumWidth() && r.width() <= p->maximumWidth());
         else
             Check(r.width() == parent->m_iWidth);
-        if (!HasFreeHeight(leaf))
+        if (!freeHeight)
             return;
         Check(r.top() >= 0 && r.bottom() < window.height());
         if (!parent || !parent->m_bHorizontal)
@@ -261,8 +261,9 @@ struct Session
             const GLBaseWidget* p = leaf->m_pWidget;
             if (!layout->IsLayoutVisible(p))
                 continue;
-            CheckLeaf(leaf, size);
-            if (!HasFreeHeight(leaf))
+            const bool freeHeight = HasFreeHeight(leaf);
+            CheckLeaf(leaf, size, freeHeight);
+            if (!freeHeight)
                 continue;
             const QRect r = Rect(*p);
             for (const QRect& other : shown)
