@@ -15,5 +15,7 @@ for target in build-fuzz/tests/fuzz/*_fuzz; do
     name=$(basename "$target")
     mkdir -p "$scratch/$name" "tests/fuzz/corpus/$name"
     echo "== $name: ${seconds} s"
-    "$target" -max_total_time="$seconds" -print_final_stats=1 "$scratch/$name" "tests/fuzz/corpus/$name"
+    # The layout target's off-screen buffers and the sanitizer's quarantine keep about 2 GB
+    # resident after a few hundred inputs, near libFuzzer's default limit.
+    "$target" -max_total_time="$seconds" -rss_limit_mb=4096 -print_final_stats=1 "$scratch/$name" "tests/fuzz/corpus/$name"
 done
