@@ -1,4 +1,4 @@
-// Runs twice: as is, and with the framebuffer and fragment shader extensions removed by Mesa.
+// Runs twice: as is, and with the blending, framebuffer and fragment shader extensions removed by Mesa.
 #include "support/render_fixture.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +12,7 @@ TEST(Capabilities, FlagsFollowTheExtensionString)
     w.resize(8, 8);
     QImage img;
     ASSERT_TRUE(w.RenderToImage(&img));
+    EXPECT_EQ(w.m_bBlendFuncSeparate, !overrides.contains("-GL_EXT_blend_func_separate"));
     EXPECT_EQ(w.m_bFrameBufferObject, !stripped);
     EXPECT_EQ(w.m_bIndexColorProgram, !stripped);
     EXPECT_EQ(w.m_bAgedImageProgram, !stripped);

@@ -189,6 +189,8 @@ void GLFrameWidget::ReadCapabilities()
     m_fLineOffsetX = 0.5f;
     m_fLineOffsetY = m_sVendor.contains("Intel") ? 0.46f : 0.5f;
 
+    s_pBlendFuncSeparate = reinterpret_cast<BlendFuncSeparateProc>(m_pContext->ProcAddress("glBlendFuncSeparate"));
+    m_bBlendFuncSeparate = m_sExtensions.contains("GL_EXT_blend_func_separate") && s_pBlendFuncSeparate;
     m_bMultiTexture = m_sExtensions.contains("GL_ARB_multitexture") && m_pContext->HasProcs(s_aMultiTextureProcs);
     m_bFrameBufferObject =
         m_sExtensions.contains("GL_EXT_framebuffer_object") && m_pContext->HasProcs(s_aFrameBufferProcs);
