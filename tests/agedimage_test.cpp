@@ -272,6 +272,9 @@ TEST(AgedImageAgeing, TheFrameClockFadesInHoldTimeSteps)
     s.Advance(500);
     QImage frame = draw();
     EXPECT_NEAR(ShownAlpha(frame, 5, 5), 128, 2);
+    // Without a separate alpha blend the frame's alpha can only follow the colour's factors.
+    if (s.m_bBlendFuncSeparate)
+        EXPECT_NEAR(qAlpha(frame.pixel(5, 5)), 128, 2) << "premultiplied: over nothing, as opaque as it is bright";
     if (!s.AgedImage(id)->bFBOMode)
         EXPECT_EQ(BufferAlpha(s, id, 5, 5), 128);
     // 9 ms is below 1 % and does not fade; 1 ms later the 10 ms accumulated do.

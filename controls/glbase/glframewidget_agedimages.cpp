@@ -464,15 +464,16 @@ GLFrameWidget::GLAgedImage* GLFrameWidget::BeginDrawAgedImage(int id)
         glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, image->iStride, image->iHeight, GL_RGBA, GL_UNSIGNED_BYTE,
                         image->vPixels.data());
     }
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    // Colours blend by the picture's alpha; the frame's own alpha must grow as for any drawing
+    // over it, or a faded pixel would read back darker in alpha than in colour.
+    BeginBlend(false);
     glColor4ub(255, 255, 255, 255);
     return image;
 }
 
 void GLFrameWidget::EndDrawAgedImage()
 {
-    glDisable(GL_BLEND);
+    EndBlend();
     glDisableClientState(GL_TEXTURE_COORD_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);
     glDisable(GL_TEXTURE_2D);
