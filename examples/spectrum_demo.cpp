@@ -10,12 +10,23 @@
 #include <QDir>
 #include <QTimer>
 #include <QElapsedTimer>
+#include <QPainter>
 #include <algorithm>
 #include <cstdio>
 #include <unistd.h>
 #include <vector>
 
 namespace {
+
+// The frame as the window shows it, gaps between panels black: premultiplied colours over black.
+// Converting to RGB32 instead would divide faded pixels by their alpha and show them at full strength.
+QImage OverBlack(const QImage& frame)
+{
+    QImage shown(frame.size(), QImage::Format_RGB32);
+    shown.fill(Qt::black);
+    QPainter(&shown).drawImage(0, 0, frame);
+    return shown;
+}
 
 double ResidentMiB()
 {
@@ -124,7 +135,7 @@ int main(int argc, char** argv)
         if (!layout.RenderToImage(&image)) {
             std::fprintf(stderr, "rendering failed: %s\n", qPrintable(layout.info()));
             result = 1;
-        } else if (!image.convertToFormat(QImage::Format_RGB32).save(file)) { // gaps between panels show black
+        } else if (!OverBlack(image).save(file)) {
             std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
             result = 1;
         } else {

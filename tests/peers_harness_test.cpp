@@ -166,3 +166,13 @@ TEST(FrameLoop, ReportsMeasuredFramesAndFailsOnABadFrame)
     EXPECT_TRUE(failed.isEmpty());
     EXPECT_NE(testing::internal::GetCapturedStderr().find("frame 5"), std::string::npos);
 }
+
+TEST(FrameLoop, SavedFramesShowTranslucentPixelsOverBlack)
+{
+    QImage frame(2, 1, QImage::Format_ARGB32_Premultiplied);
+    frame.setPixel(0, 0, qRgba(128, 64, 0, 128)); // orange at half strength
+    frame.setPixel(1, 0, qRgba(0, 0, 0, 0));
+    const QImage saved = OverBlack(frame);
+    EXPECT_EQ(saved.pixel(0, 0), qRgb(128, 64, 0)) << "not divided by its alpha";
+    EXPECT_EQ(saved.pixel(1, 0), qRgb(0, 0, 0));
+}

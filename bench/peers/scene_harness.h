@@ -6,6 +6,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <QPainter>
 #include <QString>
 #include <QVector>
 
@@ -249,6 +250,16 @@ inline double PeakMegabytes()
 // Renders one frame into `image`; `frame` counts from 0. Returns false if it could not render.
 using FrameFunction = std::function<bool(int frame, QImage& image)>;
 
+// The frame as a window shows it: premultiplied colours over black. Converting the premultiplied
+// image to RGB32 instead would divide faded pixels by their alpha and show them at full strength.
+inline QImage OverBlack(const QImage& frame)
+{
+    QImage shown(frame.size(), QImage::Format_RGB32);
+    shown.fill(Qt::black);
+    QPainter(&shown).drawImage(0, 0, frame);
+    return shown;
+}
+
 // Renders warm-up frames, then frames for args.seconds of wall time, and prints one JSON line:
 // frames per second, CPU time per frame (all threads, so a rasteriser's helpers count),
 // peak resident memory of the process, and for the waterfall lines per second (one per frame).
@@ -285,8 +296,7 @@ inline int RunAndReport(const char* library, const Args& args, const FrameFuncti
                 1000.0 * cpu / measured, PeakMegabytes(),
                 args.scene == Scene::Waterfall ? QString::number(fps, 'f', 2).toUtf8().constData() : "null");
     std::fflush(stdout);
-    // Saved opaque: a surface cleared to transparent black shows as black, like the peers' frames.
-    if (!args.png.empty() && !image.convertToFormat(QImage::Format_RGB32).save(QString::fromStdString(args.png))) {
+    if (!args.png.empty() && !OverBlack(image).save(QString::fromStdString(args.png))) {
         std::fprintf(stderr, "%s: could not save %s\n", library, args.png.c_str());
         return 1;
     }
