@@ -168,7 +168,7 @@ void CursorReadout::draw(GLPainter& painter, GLCommonWidget* widget, int windowT
 
 qint64 CursorReadout::mouseMove(QMouseEvent* event, GLCommonWidget* widget, int, bool)
 {
-    m_iPos = event->x();
+    m_iPos = event->pos().x();
     widget->update();
     return 0;
 }
@@ -177,7 +177,7 @@ qint64 ZoomDrag::mousePress(QMouseEvent* event, GLCommonWidget*, int)
 {
     if (event->button() != Qt::LeftButton || m_X.expired())
         return 0;
-    m_iStart = event->x();
+    m_iStart = event->pos().x();
     return 1;
 }
 
@@ -186,7 +186,7 @@ qint64 ZoomDrag::mouseMove(QMouseEvent* event, GLCommonWidget* widget, int, bool
     const auto axis = m_X.lock();
     if (!axis || m_iStart < 0)
         return 0;
-    axis->setVisualizeAction(m_iStart, event->x(), AxisMouseZoom);
+    axis->setVisualizeAction(m_iStart, event->pos().x(), AxisMouseZoom);
     widget->update();
     return 1;
 }
@@ -197,8 +197,8 @@ qint64 ZoomDrag::mouseRelease(QMouseEvent* event, GLCommonWidget* widget, int, b
     const auto axis = m_X.lock();
     if (!axis || m_iStart < 0)
         return 0;
-    const int lo = std::min(m_iStart, event->x());
-    const int hi = std::max(m_iStart, event->x());
+    const int lo = std::min(m_iStart, event->pos().x());
+    const int hi = std::max(m_iStart, event->pos().x());
     m_iStart = -1;
     bool loValid = false;
     bool hiValid = false;
@@ -227,7 +227,7 @@ qint64 AxisMoveDrag::mousePress(QMouseEvent* event, GLCommonWidget* widget, int)
     const auto axis = m_X.lock();
     if (!axis || event->button() != Qt::LeftButton)
         return 0;
-    const int x = event->x();
+    const int x = event->pos().x();
     if (x < ciButtonWidth || x >= widget->width() - ciButtonWidth) {
         const bool left = x < ciButtonWidth;
         axis->setVisualizeAction(0, 0, left ? AxisMouseLeftButton : AxisMouseRightButton);
@@ -246,7 +246,7 @@ qint64 AxisMoveDrag::mouseMove(QMouseEvent* event, GLCommonWidget* widget, int, 
     if (!axis || m_iStart == -1)
         return 0;
     if (m_iStart >= 0) {
-        axis->setVisualizeAction(m_iStart, event->x(), AxisMouseMove);
+        axis->setVisualizeAction(m_iStart, event->pos().x(), AxisMouseMove);
         widget->update();
     }
     return 1;
@@ -258,11 +258,11 @@ qint64 AxisMoveDrag::mouseRelease(QMouseEvent* event, GLCommonWidget* widget, in
     const auto axis = m_X.lock();
     if (!axis || m_iStart == -1)
         return 0;
-    if (m_iStart >= 0 && event->x() != m_iStart) {
+    if (m_iStart >= 0 && event->pos().x() != m_iStart) {
         bool startValid = false;
         bool endValid = false;
         const double start = axis->PixelToValue(m_iStart, &startValid, false);
-        const double end = axis->PixelToValue(event->x(), &endValid, false);
+        const double end = axis->PixelToValue(event->pos().x(), &endValid, false);
         if (startValid && endValid)
             axis->move(start - end);
     }

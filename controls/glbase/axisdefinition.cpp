@@ -1,6 +1,6 @@
 #include "axisdefinition.h"
 
-#include <QRegExp>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <cmath>
@@ -161,7 +161,8 @@ int LabelDecimals(double step)
     const int point = text.indexOf('.');
     if (!(step < 10.0) || point < 0)
         return 0;
-    const int lastSignificant = text.lastIndexOf(QRegExp("[1-9]{1,1}"));
+    static const QRegularExpression s_nonZeroDigit("[1-9]{1,1}");
+    const int lastSignificant = int(text.lastIndexOf(s_nonZeroDigit));
     return lastSignificant - point > 0 ? lastSignificant - point : 0;
 }
 

@@ -54,7 +54,7 @@ QFont LegendFont(const QFont& labelFont)
         legend.setPointSize(labelFont.pointSize() + 4);
     else
         legend.setPixelSize(labelFont.pixelSize() + 4);
-    legend.setWeight(75);
+    legend.setWeight(QFont::Bold);
     legend.setItalic(false);
     return legend;
 }
