@@ -107,7 +107,7 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    GLFrameWidget::setRenderPath(GLPlatform::ePathScanBuffer);
+    GLFrameWidget::setRenderPath(GLFrameWidget::ePathScanBuffer);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     return 0;

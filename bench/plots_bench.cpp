@@ -115,7 +115,7 @@ int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    GLFrameWidget::setRenderPath(GLPlatform::ePathScanBuffer);
+    GLFrameWidget::setRenderPath(GLFrameWidget::ePathScanBuffer);
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

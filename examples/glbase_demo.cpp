@@ -221,7 +221,7 @@ int main(int argc, char** argv)
     parser.addOption({"software", "Render through the off-screen ScanBuffer even where a GPU exists."});
     parser.process(app);
     if (parser.isSet("software"))
-        GLFrameWidget::setRenderPath(GLPlatform::ePathScanBuffer);
+        GLFrameWidget::setRenderPath(GLFrameWidget::ePathScanBuffer);
 
     DemoWindow demo;
     GLLayout& surface = demo.layout;

@@ -103,7 +103,7 @@ int main(int argc, char** argv)
     parser.addOption({"soak", "Render n frames headless, printing memory and frame time every 1,000 frames.", "n"});
     parser.process(app);
     if (parser.isSet("software"))
-        GLFrameWidget::setRenderPath(GLPlatform::ePathScanBuffer);
+        GLFrameWidget::setRenderPath(GLFrameWidget::ePathScanBuffer);
 
     spectrum::DemoColors colors;
     GLFrameWidget::setColorHandler(&colors);

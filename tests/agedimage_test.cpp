@@ -1,6 +1,7 @@
 // Runs twice: as is (FBO mode on llvmpipe) and with framebuffer objects and the fragment shader
 // removed by Mesa (software mode). Both runs must show the same pictures; where the two modes
 // differ by design, the expectation says so.
+#include "glplatform_p.h"
 #include "support/render_fixture.h"
 
 #define GL_GLEXT_PROTOTYPES 1

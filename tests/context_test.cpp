@@ -1,9 +1,11 @@
+#include "glplatform_p.h"
 #include "support/render_fixture.h"
 #include "iglinfo0.h"
 
 #include <QResizeEvent>
 #include <QtTest>
 #include <gtest/gtest.h>
+#include <functional>
 #include <tuple>
 
 namespace
@@ -109,31 +111,69 @@ TEST(Context, ScreensWithoutDepthOrIdentityAreRefused)
     GLPlatform::SetScreenProbe(nullptr);
 }
 
-TEST(Context, LostDisplayIsReportedOnceAndLeavesTheImageAlone)
+namespace
+{
+// Software rasterisers, so that the automatic path stays off-screen.
+QString s_sAdapter = "Mesa llvmpipe A";
+int s_iAdapterProbes = 0;
+QString FakeAdapter()
+{
+    ++s_iAdapterProbes;
+    return s_sAdapter;
+}
+
+// What the window system tells the application when monitors are plugged, unplugged or reordered.
+void ReportScreenChange() { emit qGuiApp->primaryScreenChanged(QGuiApplication::primaryScreen()); }
+} // namespace
+
+// Only a changed adapter, a lost context or a changed depth stops a widget; monitors do not. The
+// loss is shown once per process, and a lost widget leaves the caller's image alone.
+TEST(Context, OnlyALostAdapterStopsDrawing)
 {
     RecordingErrorHandler errors;
-    GLPlatform::SetScreenProbe(FakeScreen);
-    TestSurface a, b;
-    a.resize(8, 8);
-    b.resize(8, 8);
-    QImage img;
-    ASSERT_TRUE(a.RenderToImage(&img));
-    ASSERT_TRUE(b.RenderToImage(&img));
-    s_Screen.iDepth = 16;
-    QImage untouched(4, 4, QImage::Format_RGB32);
-    untouched.fill(Qt::yellow);
-    img = untouched;
-    EXPECT_FALSE(a.RenderToImage(&img));
-    EXPECT_FALSE(b.RenderToImage(&img));
-    EXPECT_FALSE(a.RenderToImage(&img));
-    EXPECT_EQ(img, untouched);
-    EXPECT_EQ(a.initializeError(), GLFrameWidget::eInitDeviceLost);
-    EXPECT_TRUE(a.initialized());
+    GLPlatform::SetAdapterProbe(FakeAdapter);
+    ReportScreenChange();
+    struct Case
+    {
+        const char* sName;
+        std::function<void()> change;
+        bool bLost;
+        int iProbes; // adapter probes the change causes
+    };
+    const Case cases[] = {
+        {"monitor plugged", [] { ReportScreenChange(); }, false, 1},
+        {"adapter changed", [] { s_sAdapter = "Mesa llvmpipe B"; ReportScreenChange(); }, true, 1},
+        {"context reset", [] { GLPlatform::InjectContextLoss(); }, true, 0},
+        {"depth changed", [] { s_Screen = {16, s_sAdapter}; GLPlatform::SetScreenProbe(FakeScreen); }, true, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sName);
+        TestSurface a, b;
+        a.resize(8, 8);
+        b.resize(8, 8);
+        QImage img;
+        ASSERT_TRUE(a.RenderToImage(&img));
+        ASSERT_TRUE(b.RenderToImage(&img));
+        const int probes = s_iAdapterProbes;
+        c.change();
+        QImage untouched(4, 4, QImage::Format_RGB32);
+        untouched.fill(Qt::yellow);
+        img = untouched;
+        EXPECT_EQ(a.RenderToImage(&img), !c.bLost);
+        EXPECT_EQ(b.RenderToImage(&img), !c.bLost);
+        EXPECT_EQ(a.initializeError(), c.bLost ? GLFrameWidget::eInitDeviceLost : GLFrameWidget::eInitNoError);
+        EXPECT_EQ(img == untouched, c.bLost);
+        EXPECT_TRUE(a.initialized());
+        EXPECT_EQ(s_iAdapterProbes - probes, c.iProbes) << "the adapter is probed again only after a screen change";
+    }
     EXPECT_EQ(errors.vLogged.size(), 1u);
     ASSERT_EQ(errors.vShown.size(), 1u);
     EXPECT_EQ(errors.vShown[0].first, "OpenGL Resources low - Widget could not be initialized. (Display device lost) "
                                       "Try to reopen the window.");
+    s_Screen = {32, "screen A"};
+    s_sAdapter = "Mesa llvmpipe A";
     GLPlatform::SetScreenProbe(nullptr);
+    GLPlatform::SetAdapterProbe(nullptr);
 }
 
 TEST(Context, RegistryAndResizeLimits)

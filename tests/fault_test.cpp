@@ -1,5 +1,6 @@
 // Faults a running application meets: a context that cannot be made current, and a driver that
 // runs out of texture memory (acted out by wrapping the library's GL 1.1 calls).
+#include "glplatform_p.h"
 #include "support/render_fixture.h"
 
 #include <GL/gl.h>

@@ -1,4 +1,5 @@
 // The warning counters are process-wide, so this binary owns them from its first paint.
+#include "glplatform_p.h"
 #include "support/render_fixture.h"
 
 #include <GL/gl.h>

@@ -1,4 +1,5 @@
 // Runs under a real X server (Xvfb): both paths present onto a real window.
+#include "glplatform_p.h"
 #include "support/render_fixture.h"
 
 #include <QGuiApplication>
@@ -23,7 +24,7 @@ void PaintScene(TestSurface& w)
 }
 
 // Shows the scene in a window and compares the X server's pixels with what RenderToImage returns.
-void ExpectWindowShowsRenderedImage(GLPlatform::eRenderPath path, bool software)
+void ExpectWindowShowsRenderedImage(GLFrameWidget::eRenderPath path, bool software)
 {
     GLFrameWidget::setRenderPath(path);
     TestSurface w;
@@ -45,18 +46,18 @@ void ExpectWindowShowsRenderedImage(GLPlatform::eRenderPath path, bool software)
         EXPECT_EQ(shown.pixel(x, y), expected.pixel(x, y)) << x << ", " << y;
     EXPECT_EQ(expected.pixel(20, 20), 0xFFFF0000u);
     EXPECT_EQ(expected.pixel(60, 50), 0xFF00FF00u);
-    GLFrameWidget::setRenderPath(GLPlatform::ePathAuto);
+    GLFrameWidget::setRenderPath(GLFrameWidget::ePathAuto);
 }
 } // namespace
 
-TEST(Window, ScanBufferPathPresentsOnTheWindow) { ExpectWindowShowsRenderedImage(GLPlatform::ePathScanBuffer, true); }
+TEST(Window, ScanBufferPathPresentsOnTheWindow) { ExpectWindowShowsRenderedImage(GLFrameWidget::ePathScanBuffer, true); }
 
-TEST(Window, WindowPathPresentsOnTheWindow) { ExpectWindowShowsRenderedImage(GLPlatform::ePathWindow, false); }
+TEST(Window, WindowPathPresentsOnTheWindow) { ExpectWindowShowsRenderedImage(GLFrameWidget::ePathWindow, false); }
 
 TEST(Window, WindowPathFailuresReportTheirCodes)
 {
     RecordingErrorHandler errors;
-    GLFrameWidget::setRenderPath(GLPlatform::ePathWindow);
+    GLFrameWidget::setRenderPath(GLFrameWidget::ePathWindow);
     for (auto [code, text] : {std::pair{9, "SetPixelFormat failed"}, {10, "wglCreateContext failed"},
                               {11, "wglMakeCurrent failed"}}) {
         TestSurface w;
@@ -67,7 +68,7 @@ TEST(Window, WindowPathFailuresReportTheirCodes)
         EXPECT_EQ(w.initializeError(), code);
         EXPECT_TRUE(errors.Logged(text)) << text;
     }
-    GLFrameWidget::setRenderPath(GLPlatform::ePathAuto);
+    GLFrameWidget::setRenderPath(GLFrameWidget::ePathAuto);
 }
 
 namespace

@@ -254,7 +254,7 @@ int main(int argc, char** argv)
     args.mode = "scanbuffer";
     if (!ParseArgs(argc, argv, args))
         return 2;
-    GLFrameWidget::setRenderPath(GLPlatform::ePathScanBuffer);
+    GLFrameWidget::setRenderPath(GLFrameWidget::ePathScanBuffer);
     SceneSurface surface;
     surface.resize(args.width, args.height);
     switch (args.scene) {

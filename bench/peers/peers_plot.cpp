@@ -166,7 +166,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s: no measured rows in %s\n", argv[0], argv[1]);
         return 1;
     }
-    GLFrameWidget::setRenderPath(GLPlatform::ePathScanBuffer);
+    GLFrameWidget::setRenderPath(GLFrameWidget::ePathScanBuffer);
     ChartSurface surface;
     surface.resize(1600, 600);
     Chart chart(rows, 1600, 600);

@@ -1,4 +1,5 @@
 #include "glframewidget.h"
+#include "glplatform_p.h"
 
 #include "ierrorhandlerbase.h"
 #include "iglinfo0.h"
@@ -15,6 +16,7 @@ bool GLFrameWidget::m_bShowError = true;
 IColorBase* GLFrameWidget::m_pColors = nullptr;
 IGLInfo0* GLFrameWidget::m_pOpenGLInfo = nullptr;
 bool GLFrameWidget::s_bDeviceLostReported = false;
+GLFrameWidget::eRenderPath GLFrameWidget::s_eRenderPath = GLFrameWidget::ePathAuto;
 int GLFrameWidget::s_iAntialiasWarnings = 0;
 int GLFrameWidget::s_iSoftwareWarnings = 0;
 
@@ -143,17 +145,18 @@ bool GLFrameWidget::InitContext()
     }
     // The platform's screen stands in for the window's device context.
     const GLPlatform::ScreenInfo screen = GLPlatform::DescribeScreen();
-    if (screen.sDescription.isEmpty() && screen.iDepth == 0) {
+    if (screen.iDepth == 0) {
         FailInit(eInitGetDC, true);
         return false;
     }
     m_iScreenDepth = screen.iDepth;
-    m_sAdapter = screen.sDescription;
+    m_sAdapter = screen.sAdapter;
     if (m_iScreenDepth < 15) {
         FailInit(eInitColorDepth, true);
         return false;
     }
-    m_bHardwareFormat = GLPlatform::HardwareFormatAvailable();
+    m_bHardwareFormat =
+        s_eRenderPath == ePathAuto ? GLPlatform::HardwareFormatAvailable() : s_eRenderPath == ePathWindow;
     int error = eInitNoError;
     if (m_bHardwareFormat) {
         m_pContext = GLPlatform::CreateWindowContext(this, m_iScreenDepth, error);
@@ -215,13 +218,23 @@ bool GLFrameWidget::BeginContext()
     if (!InitContext())
         return false;
     const GLPlatform::ScreenInfo screen = GLPlatform::DescribeScreen();
-    if (screen.iDepth == m_iScreenDepth && screen.sDescription == m_sAdapter) {
+    if (screen.iDepth == m_iScreenDepth && screen.sAdapter == m_sAdapter) {
         const QPoint pos = mapToGlobal(QPoint(0, 0));
         if (pos != m_LastPos)
             QCoreApplication::postEvent(this, new QMoveEvent(pos, m_LastPos));
         m_LastPos = pos;
-        return MakeContextCurrent();
+        const bool current = MakeContextCurrent();
+        if (!m_pContext->IsLost(current))
+            return current;
+        if (current)
+            m_pContext->DoneCurrent();
     }
+    EnterDeviceLost();
+    return false;
+}
+
+void GLFrameWidget::EnterDeviceLost()
+{
     ReleaseContext();
     m_bInitialized = true;
     m_eError = eInitDeviceLost;
@@ -233,7 +246,6 @@ bool GLFrameWidget::BeginContext()
         LogError("Device lost", "BeginContext");
         ShowInitFailure(eInitDeviceLost);
     }
-    return false;
 }
 
 void GLFrameWidget::EndContext(bool swap)

@@ -2,7 +2,6 @@
 #define GLFRAMEWIDGET_H
 
 #include "glbase_export.h"
-#include "glplatform.h"
 #include "iglwidget.h"
 
 #include <QColor>
@@ -24,6 +23,10 @@ class AxisData;
 class IErrorHandlerBase;
 class IColorBase;
 class IGLInfo0;
+namespace GLPlatform
+{
+class Context;
+}
 
 // A widget that draws only through OpenGL, in 2-D pixel coordinates (origin top left, y down).
 // The context is created lazily on the first paint or resize of at least 2 x 2 pixels, on the
@@ -443,8 +446,11 @@ public:
     static IColorBase* getColorHandler() { return m_pColors; }
     static void setOpenGLInfo(IGLInfo0* info) { m_pOpenGLInfo = info; }
     static IGLInfo0* getOpenGLInfo() { return m_pOpenGLInfo; }
-    // Forces the window path or the ScanBuffer path for contexts created from now on.
-    static void setRenderPath(GLPlatform::eRenderPath path) { GLPlatform::SetRenderPath(path); }
+    // Which path contexts created from now on take: automatic (the window path only where the window
+    // system's renderer is not a software rasteriser), or forced to the window or the ScanBuffer path.
+    enum eRenderPath { ePathAuto, ePathWindow, ePathScanBuffer };
+    static void setRenderPath(eRenderPath path) { s_eRenderPath = path; }
+    static eRenderPath renderPath() { return s_eRenderPath; }
 
     QString info() override;
     bool softwareRenderer() override { return !m_bHardwareFormat; }
@@ -686,6 +692,8 @@ protected:
 
 private:
     bool InitContext();
+    // A changed adapter or a context the driver reset: the widget stays blank for good.
+    void EnterDeviceLost();
     void ShowInitFailure(eInitializeError error);
     void FailInit(eInitializeError error, bool release);
     void ReadCapabilities();
@@ -750,6 +758,7 @@ private:
     static IColorBase* m_pColors;
     static IGLInfo0* m_pOpenGLInfo;
     static bool s_bDeviceLostReported;
+    static eRenderPath s_eRenderPath;
     static int s_iAntialiasWarnings;
     static int s_iSoftwareWarnings;
 

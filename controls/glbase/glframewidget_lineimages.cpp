@@ -1,4 +1,5 @@
 #include "glframewidget.h"
+#include "glplatform_p.h"
 
 #include "axisdefinition.h"
 #include "glframewidget_procs.h"

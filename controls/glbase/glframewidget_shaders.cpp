@@ -1,5 +1,6 @@
 #include "glframewidget.h"
 #include "glframewidget_procs.h"
+#include "glplatform_p.h"
 
 namespace
 {

@@ -1,4 +1,4 @@
-#include "glplatform.h"
+#include "glplatform_p.h"
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
@@ -23,12 +23,13 @@ namespace GLPlatform
 {
 namespace
 {
-eRenderPath s_ePath = ePathAuto;
 ScreenInfo (*s_pScreenProbe)() = nullptr;
+QString (*s_pAdapterProbe)() = nullptr;
 qint64 (*s_pClock)() = nullptr;
 int s_iInjectedFailure = 0;
 
 int s_iMakeCurrentFailures = 0;
+int s_iInjectedLosses = 0;
 
 bool TakeMakeCurrentFailure()
 {
@@ -86,7 +87,38 @@ EGLDisplay ScanBufferDisplay()
     return s_display;
 }
 
-class ScanBufferContext : public Context
+using ResetStatusProc = GLenum (*)();
+
+// What both paths share to notice a lost context: the driver's reset status, where the context was
+// created to report it, and the test seam.
+class LossAwareContext : public Context
+{
+public:
+    bool IsLost(bool current) override
+    {
+        return m_iInjectedLosses != s_iInjectedLosses || (current && DriverReportsReset());
+    }
+
+private:
+    bool DriverReportsReset()
+    {
+        if (!m_bResetProcLooked) {
+            m_bResetProcLooked = true;
+            const auto* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+            if (extensions && std::strstr(extensions, "GL_KHR_robustness"))
+                m_pResetStatus = reinterpret_cast<ResetStatusProc>(ProcAddress("glGetGraphicsResetStatus"));
+            else if (extensions && std::strstr(extensions, "GL_ARB_robustness"))
+                m_pResetStatus = reinterpret_cast<ResetStatusProc>(ProcAddress("glGetGraphicsResetStatusARB"));
+        }
+        return m_pResetStatus && m_pResetStatus() != GL_NO_ERROR;
+    }
+
+    int m_iInjectedLosses = s_iInjectedLosses;
+    bool m_bResetProcLooked = false;
+    ResetStatusProc m_pResetStatus = nullptr;
+};
+
+class ScanBufferContext : public LossAwareContext
 {
 public:
     ScanBufferContext(EGLDisplay display, EGLConfig config, EGLContext context)
@@ -102,9 +134,14 @@ public:
 
     bool MakeCurrent() override
     {
-        return !TakeMakeCurrentFailure() && eglBindAPI(EGL_OPENGL_API) &&
-               eglMakeCurrent(m_display, m_surface, m_surface, m_context);
+        if (TakeMakeCurrentFailure())
+            return false;
+        if (eglBindAPI(EGL_OPENGL_API) && eglMakeCurrent(m_display, m_surface, m_surface, m_context))
+            return true;
+        m_bLost = m_bLost || eglGetError() == EGL_CONTEXT_LOST;
+        return false;
     }
+    bool IsLost(bool current) override { return m_bLost || LossAwareContext::IsLost(current); }
     void DoneCurrent() override { eglMakeCurrent(m_display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT); }
 
     void Present(QWidget* widget, int width, int height) override
@@ -158,11 +195,12 @@ private:
     EGLConfig m_config;
     EGLContext m_context;
     EGLSurface m_surface = EGL_NO_SURFACE;
+    bool m_bLost = false;
     QImage m_image;
     std::unique_ptr<QBackingStore> m_pStore;
 };
 
-class WindowContext : public Context
+class WindowContext : public LossAwareContext
 {
 public:
     WindowContext(QWindow* window, std::unique_ptr<QOpenGLContext> context)
@@ -180,6 +218,8 @@ public:
     bool Resize(int, int) override { return true; } // the window's own buffers follow its size
     void* ProcAddress(const char* name) override { return reinterpret_cast<void*>(m_pContext->getProcAddress(name)); }
     bool IsScanBuffer() const override { return false; }
+    // Qt marks a context invalid once a reset was reported on it.
+    bool IsLost(bool current) override { return !m_pContext->isValid() || LossAwareContext::IsLost(current); }
     void FormatBits(int& redBits, int& alphaBits, int& stencilBits) const override
     {
         const QSurfaceFormat format = m_pContext->format();
@@ -200,13 +240,15 @@ QSurfaceFormat WindowFormat(int screenDepth)
     format.setProfile(QSurfaceFormat::CompatibilityProfile);
     format.setVersion(2, 1);
     format.setSwapBehavior(QSurfaceFormat::DoubleBuffer);
-    const bool deep = screenDepth >= 32;
+    const bool deep = screenDepth >= 24;
     format.setRedBufferSize(deep ? 8 : 5);
     format.setGreenBufferSize(deep ? 8 : 6);
     format.setBlueBufferSize(deep ? 8 : 5);
     format.setAlphaBufferSize(deep ? 8 : 0);
     format.setDepthBufferSize(deep ? 24 : 16);
     format.setStencilBufferSize(8);
+    // Lets a driver that resets the context (GPU hang, driver update, eGPU unplugged) say so.
+    format.setOption(QSurfaceFormat::ResetNotification);
     return format;
 }
 } // namespace
@@ -247,8 +289,55 @@ void ReadFrame(QImage& image, int width, int height)
         MirrorRows(image);
 }
 
-void SetRenderPath(eRenderPath path) { s_ePath = path; }
-eRenderPath RenderPath() { return s_ePath; }
+namespace
+{
+// Asks for reset notification where EGL offers it, so that a lost device is reported, not drawn on.
+EGLContext CreateEglContext(EGLDisplay display, EGLConfig config)
+{
+    const char* extensions = eglQueryString(display, EGL_EXTENSIONS);
+    if (extensions && std::strstr(extensions, "EGL_EXT_create_context_robustness")) {
+        const EGLint robust[] = {EGL_CONTEXT_OPENGL_RESET_NOTIFICATION_STRATEGY_EXT, EGL_LOSE_CONTEXT_ON_RESET_EXT,
+                                 EGL_NONE};
+        EGLContext context = eglCreateContext(display, config, EGL_NO_CONTEXT, robust);
+        if (context != EGL_NO_CONTEXT)
+            return context;
+    }
+    return eglCreateContext(display, config, EGL_NO_CONTEXT, nullptr);
+}
+
+QString ProbeAdapter()
+{
+    QOpenGLContext context;
+    QOffscreenSurface surface;
+    surface.create();
+    if (!context.create() || !context.makeCurrent(&surface))
+        return QString();
+    auto text = [](GLenum name) { return QString::fromLatin1(reinterpret_cast<const char*>(glGetString(name))); };
+    const QString adapter = text(GL_VENDOR) + ' ' + text(GL_RENDERER);
+    context.doneCurrent();
+    return adapter;
+}
+
+// The window system's adapter, probed on first use and again after the screens changed.
+QString Adapter()
+{
+    static QString s_sAdapter;
+    static bool s_bKnown = false;
+    static bool s_bWatching = false;
+    if (!s_bWatching && qGuiApp) {
+        s_bWatching = true;
+        auto forget = [] { s_bKnown = false; };
+        QObject::connect(qGuiApp, &QGuiApplication::screenAdded, qGuiApp, forget);
+        QObject::connect(qGuiApp, &QGuiApplication::screenRemoved, qGuiApp, forget);
+        QObject::connect(qGuiApp, &QGuiApplication::primaryScreenChanged, qGuiApp, forget);
+    }
+    if (!s_bKnown) {
+        s_sAdapter = s_pAdapterProbe ? s_pAdapterProbe() : ProbeAdapter();
+        s_bKnown = true;
+    }
+    return s_sAdapter;
+}
+} // namespace
 
 std::unique_ptr<Context> CreateScanBufferContext(int width, int height, int& error)
 {
@@ -270,8 +359,7 @@ std::unique_ptr<Context> CreateScanBufferContext(int width, int height, int& err
         error = 7;
         return nullptr;
     }
-    EGLContext eglContext =
-        TakeInjectedFailure(10) ? EGL_NO_CONTEXT : eglCreateContext(display, config, EGL_NO_CONTEXT, nullptr);
+    EGLContext eglContext = TakeInjectedFailure(10) ? EGL_NO_CONTEXT : CreateEglContext(display, config);
     if (eglContext == EGL_NO_CONTEXT) {
         error = 10;
         return nullptr;
@@ -319,22 +407,9 @@ std::unique_ptr<Context> CreateWindowContext(QWidget* widget, int screenDepth, i
 
 bool HardwareFormatAvailable()
 {
-    if (s_ePath != ePathAuto)
-        return s_ePath == ePathWindow;
-    // The answer is the window system's, not the widget's: probe once per process.
-    static int s_iHardware = -1;
-    if (s_iHardware < 0) {
-        QOpenGLContext context;
-        QOffscreenSurface surface;
-        surface.create();
-        s_iHardware = 0;
-        if (context.create() && context.makeCurrent(&surface)) {
-            const auto renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
-            s_iHardware = renderer && !IsSoftwareRasteriser(renderer);
-            context.doneCurrent();
-        }
-    }
-    return s_iHardware == 1;
+    // The answer is the window system's, not the widget's.
+    const QString adapter = Adapter();
+    return !adapter.isEmpty() && !IsSoftwareRasteriser(adapter.toLatin1());
 }
 
 bool IsRemoteSession()
@@ -354,15 +429,17 @@ ScreenInfo DescribeScreen()
     ScreenInfo info;
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         info.iDepth = screen->depth();
-        info.sDescription = screen->name() + ' ' + screen->manufacturer() + ' ' + screen->model();
+        info.sAdapter = Adapter();
     }
     return info;
 }
 
 void SetScreenProbe(ScreenInfo (*probe)()) { s_pScreenProbe = probe; }
+void SetAdapterProbe(QString (*probe)()) { s_pAdapterProbe = probe; }
 void SetClock(qint64 (*clock)()) { s_pClock = clock; }
 void InjectFailure(int error) { s_iInjectedFailure = error; }
 void InjectMakeCurrentFailures(int count) { s_iMakeCurrentFailures = count; }
+void InjectContextLoss() { ++s_iInjectedLosses; }
 
 qint64 NowMs()
 {

@@ -1,5 +1,5 @@
-#ifndef GLPLATFORM_H
-#define GLPLATFORM_H
+#ifndef GLPLATFORM_P_H
+#define GLPLATFORM_P_H
 
 #include "glbase_export.h"
 
@@ -10,21 +10,22 @@
 class QImage;
 class QWidget;
 
+// Private: never installed and never included by a public header. The test seams below are
+// exported only so that the test programs, which include this file, can reach them.
+//
 // The only code that knows EGL, QOpenGLContext and QBackingStore. The surface's context life cycle
 // calls these operations and nothing else, so a new platform is a new implementation of this file.
 namespace GLPlatform
 {
-// What the surface compares frame by frame to notice that its display went away.
+// What the surface compares frame by frame to notice that its display adapter went away. Monitors
+// come and go with docking stations and are not part of it: only the GPU the window system draws
+// with is, named by the GL vendor and renderer of a context on the display. That probe creates a
+// context, so it runs once and again only after the set of screens changed.
 struct ScreenInfo
 {
-    int iDepth = 0;       // bits per pixel of the primary screen, 0 when unknown
-    QString sDescription; // name, manufacturer and model of the primary screen
+    int iDepth = 0;   // bits per pixel of the primary screen, 0 when there is no screen
+    QString sAdapter; // "vendor renderer" of the window system's GL, empty where it offers none
 };
-
-// Which path a surface takes; the automatic choice takes the window path only on a hardware renderer.
-enum eRenderPath { ePathAuto, ePathWindow, ePathScanBuffer };
-GLBASE_EXPORT void SetRenderPath(eRenderPath path);
-GLBASE_EXPORT eRenderPath RenderPath();
 
 // A current-able GL context with its drawable. Failures report the surface's initialisation codes.
 class Context
@@ -48,10 +49,15 @@ public:
         return true;
     }
     virtual bool IsScanBuffer() const = 0;
+    // True once the driver reported the context lost or reset. Where the context is current the
+    // driver's reset status is asked as well.
+    virtual bool IsLost(bool current) = 0;
     virtual void FormatBits(int& redBits, int& alphaBits, int& stencilBits) const = 0;
 };
 
 // Creates a context for the widget's native window; on failure returns null and sets error (8 to 11).
+// Screens of 24 bits or more get 8 bits per channel with 24 depth and 8 stencil bits; shallower
+// screens get RGB 5-6-5 with 16 depth bits. X11 and Wayland report true colour as 24.
 GLBASE_EXPORT std::unique_ptr<Context> CreateWindowContext(QWidget* widget, int screenDepth, int& error);
 // Creates an off-screen context of the given size; on failure returns null and sets error (5 to 11).
 GLBASE_EXPORT std::unique_ptr<Context> CreateScanBufferContext(int width, int height, int& error);
@@ -63,14 +69,18 @@ GLBASE_EXPORT bool HardwareFormatAvailable();
 GLBASE_EXPORT bool IsRemoteSession();
 GLBASE_EXPORT ScreenInfo DescribeScreen();
 
-// Test seams: a replacement screen description (null restores the real one) and a millisecond frame clock.
+// Test seams: a replacement screen description (null restores the real one), a replacement for the
+// adapter probe that the real description runs after screen changes, and a millisecond frame clock.
 GLBASE_EXPORT void SetScreenProbe(ScreenInfo (*probe)());
+GLBASE_EXPORT void SetAdapterProbe(QString (*probe)());
 GLBASE_EXPORT void SetClock(qint64 (*clock)());
 GLBASE_EXPORT qint64 NowMs();
 // Test seam: the next context creation fails with this initialisation code (0 disables).
 GLBASE_EXPORT void InjectFailure(int error);
 // Test seam: the next count MakeCurrent calls fail, as they do when the device is lost or busy.
 GLBASE_EXPORT void InjectMakeCurrentFailures(int count);
+// Test seam: every live context reports itself lost, as after a GPU reset.
+GLBASE_EXPORT void InjectContextLoss();
 } // namespace GLPlatform
 
 #endif
