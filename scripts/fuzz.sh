@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${GLBASE_FUZZ_SECONDS:-60}
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 \
-    -DGLBASE_FUZZ=ON -DGLBASE_BUILD_TESTS=OFF -DGLBASE_BUILD_BENCH=OFF -DGLBASE_BUILD_EXAMPLES=OFF
+    -DGLBASE_QT_MAJOR=6 -DGLBASE_FUZZ=ON -DGLBASE_BUILD_TESTS=OFF -DGLBASE_BUILD_BENCH=OFF -DGLBASE_BUILD_EXAMPLES=OFF
 cmake --build build-fuzz -j "$(nproc)"
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
