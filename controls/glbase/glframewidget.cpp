@@ -136,6 +136,7 @@ bool GLFrameWidget::InitContext()
     m_eError = eInitRunning;
     m_iWidth = width();
     m_iHeight = height();
+    UpdateDeviceSize();
     m_bBlendFuncSeparate = m_bMultiTexture = m_bFrameBufferObject = false;
     m_bIndexColorProgram = m_bAgedImageProgram = m_bAgeingProgram = false;
 
@@ -162,7 +163,7 @@ bool GLFrameWidget::InitContext()
         m_pContext = GLPlatform::CreateWindowContext(this, m_iScreenDepth, error);
     } else {
         m_bRemoteSession = GLPlatform::IsRemoteSession();
-        m_pContext = GLPlatform::CreateScanBufferContext(m_iWidth, m_iHeight, error);
+        m_pContext = GLPlatform::CreateScanBufferContext(m_iDeviceWidth, m_iDeviceHeight, error);
     }
     if (!m_pContext) {
         FailInit(eInitializeError(error), true);
@@ -253,7 +254,7 @@ void GLFrameWidget::EndContext(bool swap)
     if (!m_pContext)
         return;
     if (swap)
-        m_pContext->Present(this, m_iWidth, m_iHeight);
+        m_pContext->Present(this, m_iDeviceWidth, m_iDeviceHeight);
     m_pContext->DoneCurrent();
     m_bContextCurrent = false;
 }
@@ -312,10 +313,8 @@ void GLFrameWidget::paintEvent(QPaintEvent*)
     const qint64 elapsed = GLPlatform::NowMs() - m_iLastFrame;
     if (!m_bRendering && (elapsed < 0 || elapsed >= m_iFrameInterval)) {
         m_bRendering = true;
-        if (m_iWidth != width() || m_iHeight != height()) {
-            QResizeEvent resize(size(), QSize(m_iWidth, m_iHeight));
-            resizeEvent(&resize);
-        }
+        if (m_iWidth != width() || m_iHeight != height())
+            DeliverResize();
         m_RepaintTimer.stop();
         Render(nullptr);
         m_bRendering = false;
@@ -337,7 +336,11 @@ void GLFrameWidget::resizeEvent(QResizeEvent* event)
             LogError("Height < 2", "resizeEvent");
             m_iHeight = 2;
         }
-        if (m_pContext->IsScanBuffer() && !m_pContext->Resize(m_iWidth, m_iHeight)) {
+        const bool ratioChanged = m_fPixelRatio != devicePixelRatioF();
+        UpdateDeviceSize();
+        if (ratioChanged)
+            ReleaseTextAtOldRatio();
+        if (m_pContext->IsScanBuffer() && !m_pContext->Resize(m_iDeviceWidth, m_iDeviceHeight)) {
             ReleaseContext();
             m_eError = eInitCreateDIBSection;
             LogError(GetInitializeErrorString(), "resizeEvent");
@@ -359,8 +362,38 @@ void GLFrameWidget::Update() { RequestRepaint(); }
 
 bool GLFrameWidget::RenderToImage(QImage* image) { return Render(image); }
 
+void GLFrameWidget::DeliverResize()
+{
+    QResizeEvent resize(size(), QSize(m_iWidth, m_iHeight));
+    resizeEvent(&resize);
+}
+
+void GLFrameWidget::UpdateDeviceSize()
+{
+    m_fPixelRatio = devicePixelRatioF();
+    m_iDeviceWidth = std::max(1, qRound(m_iWidth * m_fPixelRatio));
+    m_iDeviceHeight = std::max(1, qRound(m_iHeight * m_fPixelRatio));
+}
+
+void GLFrameWidget::ReleaseTextAtOldRatio()
+{
+    // Glyph atlases and text textures were rasterised for the old ratio.
+    if (MakeContextCurrent()) {
+        ReleaseTextResources(true);
+        m_pContext->DoneCurrent();
+        m_bContextCurrent = false;
+    }
+    ReleaseTextResources(false);
+    for (auto& column : m_aTextTextures)
+        for (TextTextureBucket& bucket : column)
+            bucket = TextTextureBucket();
+}
+
 bool GLFrameWidget::Render(QImage* image)
 {
+    // A window moved to a screen of another ratio may be painted before any resize reaches it.
+    if (m_bInitialized && m_eError == eInitNoError && m_fPixelRatio != devicePixelRatioF())
+        DeliverResize();
     if (!BeginContext())
         return false;
     glClearStencil(0);
@@ -380,9 +413,9 @@ bool GLFrameWidget::Render(QImage* image)
     }
     PaintGL();
     if (image)
-        GLPlatform::ReadFrame(*image, m_iWidth, m_iHeight);
+        GLPlatform::ReadFrame(*image, m_iDeviceWidth, m_iDeviceHeight, m_fPixelRatio);
     else
-        m_pContext->Present(this, m_iWidth, m_iHeight);
+        m_pContext->Present(this, m_iDeviceWidth, m_iDeviceHeight);
     m_pContext->DoneCurrent();
     m_bContextCurrent = false;
     // A frame rendered into an image is finished as well: aged images fade by this clock.
@@ -394,10 +427,11 @@ void GLFrameWidget::Init2DMode()
 {
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_CULL_FACE);
-    glViewport(0, 0, m_iWidth, m_iHeight);
+    glViewport(0, 0, m_iDeviceWidth, m_iDeviceHeight);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    glOrtho(0, m_iWidth, m_iHeight, 0, -100, 100);
+    // Exactly ratio device pixels per logical unit, also where the drawable was rounded.
+    glOrtho(0, m_iDeviceWidth / m_fPixelRatio, m_iDeviceHeight / m_fPixelRatio, 0, -100, 100);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
 }
@@ -410,7 +444,8 @@ void GLFrameWidget::BeginViewPort(float x, float y, float w, float h)
     m_fViewH = h;
     glTranslatef(x, y, 0);
     glEnable(GL_SCISSOR_TEST);
-    glScissor(GLint(x), GLint(m_iHeight - h - y), GLsizei(w), GLsizei(h));
+    const qreal r = m_fPixelRatio;
+    glScissor(GLint(x * r), GLint(m_iDeviceHeight - (h + y) * r), GLsizei(w * r), GLsizei(h * r));
 }
 
 void GLFrameWidget::EndViewPort(float x, float y)
@@ -474,6 +509,29 @@ void GLFrameWidget::EndColor(const QColor& color)
         EndBlend();
 }
 
+QPointF GLFrameWidget::BeginLineStyle(const GLLineStyle& style)
+{
+    // GL rasterises aliased lines and stipples in whole device pixels.
+    const int deviceWidth = std::max(1, qRound(style.Size() * m_fPixelRatio));
+    if (style.LineStyle() == eLineDotted) {
+        glEnable(GL_LINE_STIPPLE);
+        glLineStipple(deviceWidth, 0x1111);
+    }
+    glLineWidth(float(deviceWidth));
+    return LineShift(style);
+}
+
+void GLFrameWidget::EndLineStyle(const GLLineStyle& style)
+{
+    if (style.LineStyle() == eLineDotted)
+        glDisable(GL_LINE_STIPPLE);
+}
+
+QPointF GLFrameWidget::LineShift(const GLLineStyle& style) const
+{
+    // Odd logical widths are centred on their pixel row or column, even ones on the edge between two.
+    return style.OddSize() ? QPointF(m_fLineOffsetX, m_fLineOffsetY) : QPointF();
+}
 void GLFrameWidget::SetBorderStyle(const GLFillStyle& style)
 {
     m_BorderStyle = style;

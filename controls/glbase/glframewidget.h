@@ -7,6 +7,7 @@
 #include <QColor>
 #include <QFont>
 #include <QImage>
+#include <QPointF>
 #include <QRect>
 #include <QTimer>
 #include <QVector>
@@ -680,6 +681,12 @@ protected:
     void BeginColor(const QColor& color);
     void EndColor(const QColor& color);
     void PremultipliedColor(const QColor& color);
+    // Sets the line width and stipple of style in device pixels; returns the logical shift that puts
+    // the line on pixel centres. EndLineStyle undoes the stipple. GL's wide lines at ratios other
+    // than 1 are centred on the right device rows but start up to one device pixel late along
+    // the line: step lines and dotted lines, which are drawn so, may do that.
+    QPointF BeginLineStyle(const GLLineStyle& style);
+    void EndLineStyle(const GLLineStyle& style);
     // Pairs the overlapping value ranges of source and destination sections, both in value order;
     // pairs empty on either side are left out.
     static void MergeSections(const GLSections& source, const GLSections& dest, std::vector<GLDrawSection>& out);
@@ -700,10 +707,21 @@ private:
     void ReleaseContext();
     void ReleaseContextResources();
     bool Render(QImage* image);
+    // Delivers a resize event for the current size with the stored size as the old one.
+    void DeliverResize();
+    void UpdateDeviceSize();
+    void ReleaseTextAtOldRatio();
+    QPointF LineShift(const GLLineStyle& style) const;
+    // Just under half a device pixel: fill edges on integer coordinates fall clearly on one side of
+    // the pixel centres, so fills cover exactly their logical pixels.
+    float FillShift() const { return float(0.49 / m_fPixelRatio); }
     void ShowMessage(const QString& text, bool isError);
     void WarnOnce(int& counter, const char* logText, const char* userText);
     void RequestRepaint();
     void DrawPoints(const GLLineStyle& style, const std::vector<float>& vertices, unsigned int type, bool close);
+    // Solid lines at ratios other than 1: each segment of pairs or of a (closed) strip as a rectangle.
+    void DrawSegmentQuads(const GLLineStyle& style, const std::vector<float>& vertices, bool pairs, bool close);
+    std::vector<float> m_vSegmentQuads;
     void FillConcave(const GLPolygon& polygon);
     // Step traces: the x placement through both axes, or across the whole rectangle.
     // denseArea, when set, is the area being drawn, which may be reduced to one quad per pixel column.
@@ -770,7 +788,9 @@ private:
     int m_iSampleBuffers = 0, m_iSamples = 0, m_iRedBits = 0, m_iAlphaBits = 0, m_iStencilBits = 0;
     int m_iScreenDepth = 0;
     int m_iMaxTextureSize = 0;
-    int m_iWidth = 0, m_iHeight = 0;
+    int m_iWidth = 0, m_iHeight = 0; // logical pixels, as every drawing call takes them
+    qreal m_fPixelRatio = 1;
+    int m_iDeviceWidth = 0, m_iDeviceHeight = 0; // the drawable, in device pixels
     QString m_sAdapter;
     QPoint m_LastPos;
     bool m_bHardwareFormat = false;

@@ -270,7 +270,7 @@ bool GLFrameWidget::AttachFramebuffer(GLAgedImage* image, int texWidth, int texH
     const bool exhausted = TextureMemoryExhausted();
     const GLenum status = exhausted ? GLenum(GL_FRAMEBUFFER_COMPLETE) : FramebufferStatus();
     glDisable(GL_TEXTURE_2D);
-    s_Gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
+    s_Gl.BindFramebuffer(GL_FRAMEBUFFER, m_pContext->DefaultFramebuffer());
     if (status == GL_FRAMEBUFFER_COMPLETE && !exhausted)
         return true;
     if (!exhausted)
@@ -441,7 +441,7 @@ void GLFrameWidget::DrawAgedImageFBO(GLAgedImage* image, int vertexAttribute, in
     s_Gl.VertexAttribPointer(GLuint(texCoordAttribute), 2, GL_FLOAT, GL_FALSE, 16, quad + 2);
     glDrawArrays(GL_QUADS, 0, 4);
     glPopAttrib();
-    s_Gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
+    s_Gl.BindFramebuffer(GL_FRAMEBUFFER, m_pContext->DefaultFramebuffer());
     s_Gl.DisableVertexAttribArray(GLuint(vertexAttribute));
     s_Gl.DisableVertexAttribArray(GLuint(texCoordAttribute));
     if (scissor)

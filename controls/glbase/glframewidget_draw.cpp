@@ -4,22 +4,43 @@
 #include <GL/glu.h>
 
 #include <algorithm>
+#include <cmath>
 
 void GLFrameWidget::DrawLines(GLLines& lines) { DrawPoints(lines.LineStyle(), lines.Vertices(), GL_LINES, false); }
+
+namespace
+{
+// The segment as two triangles of the line's width. Across the segment it is shifted by the line
+// shift, so that it is centred on its pixel row or column; along it it starts on the first pixel
+// and ends before the stored end, which is one pixel beyond the last.
+void AppendSegmentQuad(std::vector<float>& out, const float* a, const float* b, float halfWidth, float shift)
+{
+    const float dx = b[0] - a[0], dy = b[1] - a[1];
+    const float length = std::hypot(dx, dy);
+    if (length == 0)
+        return;
+    const float ux = dx / length, uy = dy / length;
+    const float along = (ux + uy) * shift;
+    const float sx = shift - ux * along, sy = shift - uy * along;
+    const float nx = -uy * halfWidth, ny = ux * halfWidth;
+    const float x1 = a[0] + sx, y1 = a[1] + sy, x2 = b[0] + sx, y2 = b[1] + sy;
+    out.insert(out.end(), {x1 + nx, y1 + ny, x1 - nx, y1 - ny, x2 - nx, y2 - ny,
+                           x1 + nx, y1 + ny, x2 - nx, y2 - ny, x2 + nx, y2 + ny});
+}
+} // namespace
 
 void GLFrameWidget::DrawPoints(const GLLineStyle& style, const std::vector<float>& vertices, unsigned int type,
                                bool close)
 {
     if (!m_bContextCurrent || vertices.size() < 2 || style.Size() == 0 || style.LineStyle() == eLineNone)
         return;
-    // One-pixel lines on integer coordinates would straddle two pixels; the shift puts them on centres.
-    if (style.OddSize())
-        glTranslatef(m_fLineOffsetX, m_fLineOffsetY, 0);
-    if (style.LineStyle() == eLineDotted) {
-        glEnable(GL_LINE_STIPPLE);
-        glLineStipple(style.Size(), 0x1111);
+    if (m_fPixelRatio != 1 && style.LineStyle() == eLineSolid) {
+        DrawSegmentQuads(style, vertices, type == GL_LINES, close);
+        return;
     }
-    glLineWidth(float(style.Size()));
+    // One-pixel lines on integer coordinates would straddle two pixels; the shift puts them on centres.
+    const QPointF shift = BeginLineStyle(style);
+    glTranslatef(float(shift.x()), float(shift.y()), 0);
     glEnableClientState(GL_VERTEX_ARRAY);
     glVertexPointer(2, GL_FLOAT, 0, vertices.data());
     BeginColor(style.FgColor());
@@ -31,10 +52,34 @@ void GLFrameWidget::DrawPoints(const GLLineStyle& style, const std::vector<float
     }
     EndColor(style.FgColor());
     glDisableClientState(GL_VERTEX_ARRAY);
-    if (style.LineStyle() == eLineDotted)
-        glDisable(GL_LINE_STIPPLE);
-    if (style.OddSize())
-        glTranslatef(-m_fLineOffsetX, -m_fLineOffsetY, 0);
+    EndLineStyle(style);
+    glTranslatef(-float(shift.x()), -float(shift.y()), 0);
+}
+
+// At ratios other than 1, GL's wide lines cannot both be centred on the device rows of a logical
+// pixel row and start on its first device column; rectangles in logical units do both, at every
+// ratio. Dotted lines keep GL's stipple and its wide lines.
+void GLFrameWidget::DrawSegmentQuads(const GLLineStyle& style, const std::vector<float>& vertices, bool pairs,
+                                     bool close)
+{
+    const float shift = style.OddSize() ? 0.5f : 0.0f;
+    const float halfWidth = style.Size() * 0.5f;
+    std::vector<float>& quads = m_vSegmentQuads;
+    quads.clear();
+    const size_t count = vertices.size() / 2;
+    const float* v = vertices.data();
+    for (size_t i = 0; i + 1 < count; i += pairs ? 2 : 1)
+        AppendSegmentQuad(quads, v + 2 * i, v + 2 * i + 2, halfWidth, shift);
+    if (close && !pairs && count > 1)
+        AppendSegmentQuad(quads, v + 2 * (count - 1), v, halfWidth, shift);
+    if (quads.empty())
+        return;
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(2, GL_FLOAT, 0, quads.data());
+    BeginColor(style.FgColor());
+    glDrawArrays(GL_TRIANGLES, 0, GLsizei(quads.size() / 2));
+    EndColor(style.FgColor());
+    glDisableClientState(GL_VERTEX_ARRAY);
 }
 
 namespace
@@ -112,7 +157,8 @@ void GLFrameWidget::DrawPolygon(GLPolygon& polygon, bool close)
     if (!m_bContextCurrent || polygon.VertexCount() == 0)
         return;
     const GLFillStyle& fill = polygon.GetFillStyle();
-    glTranslatef(0.49f, 0.49f, 0);
+    const float shift = FillShift();
+    glTranslatef(shift, shift, 0);
     switch (fill.FillStyle()) {
     case eFillSolid:
     case eFillSolidConcave:
@@ -155,7 +201,7 @@ void GLFrameWidget::DrawPolygon(GLPolygon& polygon, bool close)
     default:
         break;
     }
-    glTranslatef(-0.49f, -0.49f, 0);
+    glTranslatef(-shift, -shift, 0);
     DrawPoints(polygon.GetLineStyle(), polygon.Vertices(), GL_LINE_STRIP, close);
 }
 

@@ -106,19 +106,15 @@ void GLFrameWidget::DrawAgedImagePolar(int id)
 
 void GLFrameWidget::DrawPolarLine(const GLLineStyle& style, const float* vertices, int count)
 {
-    if (style.LineStyle() == eLineDotted) {
-        glEnable(GL_LINE_STIPPLE);
-        glLineStipple(style.Size(), 0x1111);
-    }
-    glLineWidth(float(style.Size()));
+    // Rings and spokes are not axis-aligned: no shift onto pixel centres.
+    BeginLineStyle(style);
     glEnableClientState(GL_VERTEX_ARRAY);
     glVertexPointer(2, GL_FLOAT, 0, vertices);
     BeginColor(style.FgColor());
     glDrawArrays(GL_LINE_STRIP, 0, count);
     EndColor(style.FgColor());
     glDisableClientState(GL_VERTEX_ARRAY);
-    if (style.LineStyle() != eLineSolid)
-        glDisable(GL_LINE_STIPPLE);
+    EndLineStyle(style);
 }
 
 void GLFrameWidget::DrawAgedImagePolarXCircle(int id, int x, const GLLineStyle& style)

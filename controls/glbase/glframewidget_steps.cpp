@@ -430,15 +430,9 @@ void GLFrameWidget::DrawStepLine(GLStepLine& line)
     if (!m_bContextCurrent || line.Vertices().empty() || line.SampleCount() == 0 || line.Width() == 0 ||
         line.Height() == 0 || style.Size() == 0 || style.LineStyle() == eLineNone)
         return;
-    const bool dotted = style.LineStyle() == eLineDotted;
-    if (dotted) {
-        glEnable(GL_LINE_STIPPLE);
-        glLineStipple(style.Size(), 0x1111);
-    }
     // Odd widths on integer rows would straddle two pixels; the shift puts them on centres.
-    const float dx = style.OddSize() ? m_fLineOffsetX : 0;
-    const float dy = style.OddSize() ? m_fLineOffsetY : 0;
-    glLineWidth(float(style.Size()));
+    const QPointF shift = BeginLineStyle(style);
+    const float dx = float(shift.x()), dy = float(shift.y());
     glEnableClientState(GL_VERTEX_ARRAY);
     glVertexPointer(2, GL_SHORT, 0, line.Vertices().data());
     BeginColor(style.FgColor());
@@ -449,8 +443,7 @@ void GLFrameWidget::DrawStepLine(GLStepLine& line)
         DrawStepWhole(line, GL_LINE_STRIP, GLsizei(line.Vertices().size() / 2), dx, dy);
     EndColor(style.FgColor());
     glDisableClientState(GL_VERTEX_ARRAY);
-    if (dotted)
-        glDisable(GL_LINE_STIPPLE);
+    EndLineStyle(style);
 }
 
 void GLFrameWidget::DrawStepArea(GLStepArea& area)
@@ -474,7 +467,7 @@ void GLFrameWidget::DrawStepArea(GLStepArea& area)
     if (axes)
         DrawStepSections(*reference, GL_QUADS, 4, area.ColumnCount(), 0, 0, dense);
     else
-        DrawStepWhole(*reference, GL_QUADS, area.ColumnCount() * 4, 0.49f, 0.49f, dense);
+        DrawStepWhole(*reference, GL_QUADS, area.ColumnCount() * 4, FillShift(), FillShift(), dense);
     EndColor(colour);
     glDisableClientState(GL_VERTEX_ARRAY);
 }

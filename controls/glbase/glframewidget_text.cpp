@@ -4,6 +4,7 @@
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <QtMath>
 #include <algorithm>
 
 using GLText = GLFrameWidget::GLText;
@@ -43,12 +44,17 @@ int PowerOfTwoEdge(int size)
 
 int GlyphIndex(unsigned char c) { return c < GLFont::ciFirstChar ? 0 : c - GLFont::ciFirstChar; }
 
-// A transparent image that renders fonts at the widget's resolution, matching its font metrics.
-QImage TextImage(int w, int h, const QPaintDevice& device)
+// Device pixels of a logical texture edge; power-of-two edges stay whole at ratios 1.25 and 1.5.
+int DeviceEdge(int logical, qreal ratio) { return qCeil(logical * ratio); }
+
+// A transparent image of w x h logical pixels that renders fonts at the widget's resolution and
+// device pixel ratio, matching its font metrics: painted in logical units, it holds device pixels.
+QImage TextImage(int w, int h, const QPaintDevice& device, qreal ratio)
 {
-    QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
+    QImage image(DeviceEdge(w, ratio), DeviceEdge(h, ratio), QImage::Format_ARGB32_Premultiplied);
     if (image.isNull())
         return image;
+    image.setDevicePixelRatio(ratio);
     image.setDotsPerMeterX(qRound(device.logicalDpiX() / 0.0254));
     image.setDotsPerMeterY(qRound(device.logicalDpiY() / 0.0254));
     image.fill(Qt::transparent);
@@ -219,7 +225,7 @@ GLFont* GLFrameWidget::GetFont(const QFont& qfont)
     font->fRowHeight = float(height) / atlasH;
 
     // An atlas too large to allocate stays null: the font then measures but draws nothing.
-    font->pImage = std::make_unique<QImage>(TextImage(atlasW, atlasH, *this));
+    font->pImage = std::make_unique<QImage>(TextImage(atlasW, atlasH, *this, m_fPixelRatio));
     if (!font->pImage->isNull()) {
         QPainter painter(font->pImage.get());
         painter.setPen(Qt::white);
@@ -284,14 +290,15 @@ std::shared_ptr<GLTextTexture> GLFrameWidget::CreateTextTexture(int w, int h, in
     texW = PowerOfTwoEdge(w, iMaxTextTex, a);
     texH = PowerOfTwoEdge(h, iMaxTextTex, b);
     // Beyond the largest class, or beyond what this GL can hold, there is nothing to draw into.
-    if (a >= iMaxTextTex || b >= iMaxTextTex || texW > m_iMaxTextureSize || texH > m_iMaxTextureSize)
+    const int deviceW = DeviceEdge(texW, m_fPixelRatio), deviceH = DeviceEdge(texH, m_fPixelRatio);
+    if (a >= iMaxTextTex || b >= iMaxTextTex || deviceW > m_iMaxTextureSize || deviceH > m_iMaxTextureSize)
         return nullptr;
     TextTextureBucket& bucket = m_aTextTextures[a][b];
     if (bucket.scratch.isNull()) {
-        bucket.scratch = TextImage(texW, texH, *this);
+        bucket.scratch = TextImage(texW, texH, *this, m_fPixelRatio);
         if (bucket.scratch.isNull())
             return nullptr;
-        bucket.vBytes.resize(size_t(texW) * size_t(texH) * 2);
+        bucket.vBytes.resize(size_t(deviceW) * size_t(deviceH) * 2);
     }
     auto free = std::find_if(bucket.vTextures.begin(), bucket.vTextures.end(),
                              [](const std::shared_ptr<GLTextTexture>& t) { return !t->bInUse; });
@@ -299,7 +306,7 @@ std::shared_ptr<GLTextTexture> GLFrameWidget::CreateTextTexture(int w, int h, in
         free = bucket.vTextures.insert(free, std::make_shared<GLTextTexture>());
     GLTextTexture& texture = **free;
     if (texture.uTexture == 0)
-        texture.uTexture = UploadLuminanceAlpha(0, texW, texH, nullptr);
+        texture.uTexture = UploadLuminanceAlpha(0, deviceW, deviceH, nullptr);
     texture.bInUse = true;
     texture.iTicket = ++s_iTextureTickets;
     return *free;
@@ -352,7 +359,7 @@ void GLFrameWidget::BuildTextureQuad(GLText& text, const GLFont& font)
     bucket.scratch.fill(Qt::transparent);
     DrawWhiteText(bucket.scratch, text.m_Font, QPointF(1.0, font.iAscent), text.m_sText);
     ToLuminanceAlpha(bucket.scratch, bucket.vBytes.data());
-    UploadLuminanceAlpha(texture->uTexture, texW, texH, bucket.vBytes.data());
+    UploadLuminanceAlpha(texture->uTexture, bucket.scratch.width(), bucket.scratch.height(), bucket.vBytes.data());
     text.m_Link.pTexture = texture;
     text.m_Link.iTicket = texture->iTicket;
 

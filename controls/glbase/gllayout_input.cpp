@@ -99,9 +99,13 @@ void GLLayout::PaintFeedback()
 
 QMouseEvent GLLayout::LocalMouseEvent(QMouseEvent* event, GLBaseWidget* widget) const
 {
-    const QPointF local(event->x() - widget->left(), event->y() - widget->top());
-    return QMouseEvent(event->type(), local, event->screenPos(), event->button(), event->buttons(),
-                       event->modifiers());
+    const QPointF local(event->pos().x() - widget->left(), event->pos().y() - widget->top());
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    const QPointF global = event->globalPosition();
+#else
+    const QPointF global = event->screenPos();
+#endif
+    return QMouseEvent(event->type(), local, global, event->button(), event->buttons(), event->modifiers());
 }
 
 // A panel that opens rows below or above a visible master stays where its master is.

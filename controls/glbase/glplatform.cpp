@@ -147,13 +147,14 @@ public:
     void Present(QWidget* widget, int width, int height) override
     {
         glFinish();
-        ReadFrame(m_image, width, height);
+        ReadFrame(m_image, width, height, widget->devicePixelRatioF());
         QWindow* window = widget->windowHandle();
         if (!window)
             return;
         if (!m_pStore || m_pStore->window() != window)
             m_pStore = std::make_unique<QBackingStore>(window);
-        const QRect rect(0, 0, width, height);
+        // The store is sized in logical pixels and holds device pixels; the frame is copied 1:1.
+        const QRect rect(QPoint(0, 0), widget->size());
         m_pStore->resize(rect.size());
         m_pStore->beginPaint(rect);
         QPainter painter(m_pStore->paintDevice());
@@ -176,6 +177,7 @@ public:
 
     void* ProcAddress(const char* name) override { return reinterpret_cast<void*>(eglGetProcAddress(name)); }
     bool IsScanBuffer() const override { return true; }
+    unsigned int DefaultFramebuffer() const override { return 0; }
     void FormatBits(int& redBits, int& alphaBits, int& stencilBits) const override
     {
         eglGetConfigAttrib(m_display, m_config, EGL_RED_SIZE, &redBits);
@@ -218,6 +220,7 @@ public:
     bool Resize(int, int) override { return true; } // the window's own buffers follow its size
     void* ProcAddress(const char* name) override { return reinterpret_cast<void*>(m_pContext->getProcAddress(name)); }
     bool IsScanBuffer() const override { return false; }
+    unsigned int DefaultFramebuffer() const override { return m_pContext->defaultFramebufferObject(); }
     // Qt marks a context invalid once a reset was reported on it.
     bool IsLost(bool current) override { return !m_pContext->isValid() || LossAwareContext::IsLost(current); }
     void FormatBits(int& redBits, int& alphaBits, int& stencilBits) const override
@@ -274,7 +277,7 @@ void MirrorRows(QImage& image)
 
 // Reads the current frame buffer top row first, in the byte order QImage's ARGB32 uses in memory.
 // Mesa can write the rows top first itself, which saves a pass over the whole frame.
-void ReadFrame(QImage& image, int width, int height)
+void ReadFrame(QImage& image, int width, int height, qreal pixelRatio)
 {
     if (image.width() != width || image.height() != height || image.format() != QImage::Format_ARGB32_Premultiplied)
         image = QImage(width, height, QImage::Format_ARGB32_Premultiplied);
@@ -287,6 +290,7 @@ void ReadFrame(QImage& image, int width, int height)
         glPixelStorei(GL_PACK_INVERT_MESA, GL_FALSE);
     else
         MirrorRows(image);
+    image.setDevicePixelRatio(pixelRatio);
 }
 
 namespace

@@ -34,9 +34,10 @@ public:
     virtual ~Context() = default;
     virtual bool MakeCurrent() = 0;
     virtual void DoneCurrent() = 0;
-    // Shows the frame just drawn on the widget (buffer swap, or read-back and flush).
+    // Shows the frame just drawn on the widget (buffer swap, or read-back and flush); the size is the
+    // drawable's, in device pixels.
     virtual void Present(QWidget* widget, int width, int height) = 0;
-    // Re-creates the drawable at a new size; false leaves the context without a drawable.
+    // Re-creates the drawable at a new size in device pixels; false leaves it without a drawable.
     virtual bool Resize(int width, int height) = 0;
     virtual void* ProcAddress(const char* name) = 0;
     // True when every named entry point exists.
@@ -49,6 +50,9 @@ public:
         return true;
     }
     virtual bool IsScanBuffer() const = 0;
+    // The framebuffer that frames are drawn into: 0, except where Qt draws the window through a
+    // framebuffer of its own (client-side decorations on Wayland).
+    virtual unsigned int DefaultFramebuffer() const = 0;
     // True once the driver reported the context lost or reset. Where the context is current the
     // driver's reset status is asked as well.
     virtual bool IsLost(bool current) = 0;
@@ -61,8 +65,9 @@ public:
 GLBASE_EXPORT std::unique_ptr<Context> CreateWindowContext(QWidget* widget, int screenDepth, int& error);
 // Creates an off-screen context of the given size; on failure returns null and sets error (5 to 11).
 GLBASE_EXPORT std::unique_ptr<Context> CreateScanBufferContext(int width, int height, int& error);
-// Reads the current frame buffer into image, top row first, ARGB32 premultiplied.
-GLBASE_EXPORT void ReadFrame(QImage& image, int width, int height);
+// Reads the current frame buffer (width x height device pixels) into image, top row first, ARGB32
+// premultiplied, marked with the device pixel ratio.
+GLBASE_EXPORT void ReadFrame(QImage& image, int width, int height, qreal pixelRatio);
 // True when the window system offers a GL renderer that is not a software rasteriser.
 GLBASE_EXPORT bool HardwareFormatAvailable();
 // Remote X display or a forwarded/remote desktop session: the performance warnings are pointless there.
