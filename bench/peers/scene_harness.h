@@ -255,6 +255,7 @@ using FrameFunction = std::function<bool(int frame, QImage& image)>;
 inline QImage OverBlack(const QImage& frame)
 {
     QImage shown(frame.size(), QImage::Format_RGB32);
+    shown.setDevicePixelRatio(frame.devicePixelRatio()); // device pixels copied 1:1
     shown.fill(Qt::black);
     QPainter(&shown).drawImage(0, 0, frame);
     return shown;
