@@ -101,10 +101,13 @@ int main(int argc, char** argv)
     parser.addOption({"png", "Render headless and write the frames as PNG files into <dir>.", "dir"});
     parser.addOption({"frames", "Number of frames to write with --png.", "n", "3"});
     parser.addOption({"software", "Render through the off-screen ScanBuffer even where a GPU exists."});
+    parser.addOption({"window", "Render through a GL context on the window even where no GPU exists."});
     parser.addOption({"soak", "Render n frames headless, printing memory and frame time every 1,000 frames.", "n"});
     parser.process(app);
     if (parser.isSet("software"))
         GLFrameWidget::setRenderPath(GLFrameWidget::ePathScanBuffer);
+    else if (parser.isSet("window"))
+        GLFrameWidget::setRenderPath(GLFrameWidget::ePathWindow);
 
     spectrum::DemoColors colors;
     GLFrameWidget::setColorHandler(&colors);

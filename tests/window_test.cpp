@@ -3,7 +3,9 @@
 #include "support/render_fixture.h"
 
 #include <QGuiApplication>
+#include <QProcess>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QtTest>
 #include <gtest/gtest.h>
 
@@ -102,4 +104,47 @@ TEST(Window, TheFirstFrameAfterAMovePostsOneMoveEvent)
         QCoreApplication::processEvents();
     }
     EXPECT_EQ(counter.iMoves, 2);
+}
+
+namespace
+{
+bool RunXrandr(const QStringList& arguments)
+{
+    QProcess xrandr;
+    xrandr.start("xrandr", arguments);
+    return xrandr.waitForFinished(5000) && xrandr.exitStatus() == QProcess::NormalExit && xrandr.exitCode() == 0;
+}
+} // namespace
+
+// Docking a laptop adds a monitor that becomes the primary one, and undocking removes it; the window
+// system's GPU stays, and so do the widgets.
+TEST(Window, PluggingAndUnpluggingAMonitorKeepsDrawing)
+{
+    if (QStandardPaths::findExecutable("xrandr").isEmpty())
+        GTEST_SKIP() << "xrandr is not installed";
+    RecordingErrorHandler errors;
+    GLFrameWidget::setRenderPath(GLFrameWidget::ePathWindow);
+    TestSurface w;
+    w.paint = PaintScene;
+    w.resize(80, 64);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    QImage img;
+    ASSERT_TRUE(w.RenderToImage(&img));
+    const int screens = int(QGuiApplication::screens().size());
+    const std::pair<QStringList, int> steps[] = {
+        {{"--setmonitor", "*GLBASE-DOCK", "320/80x240/60+320+0", "none"}, screens + 1},
+        {{"--delmonitor", "GLBASE-DOCK"}, screens}};
+    for (const auto& [arguments, expected] : steps) {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        ASSERT_TRUE(RunXrandr(arguments));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QGuiApplication::screens().size() == expected; }, 5000))
+            << "Qt saw " << QGuiApplication::screens().size() << " screens";
+        img = QImage();
+        EXPECT_TRUE(w.RenderToImage(&img));
+        EXPECT_EQ(w.initializeError(), GLFrameWidget::eInitNoError);
+        EXPECT_EQ(img.pixel(20, 20), 0xFFFF0000u);
+    }
+    EXPECT_TRUE(errors.vShown.empty());
+    GLFrameWidget::setRenderPath(GLFrameWidget::ePathAuto);
 }
