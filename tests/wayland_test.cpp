@@ -69,17 +69,6 @@ void StopCompositor(pid_t pid)
         waitpid(pid, nullptr, 0);
 }
 
-void PaintScene(TestSurface& w)
-{
-    GL::GLPolygon box;
-    box.SetFillStyle(GL::GLFillStyle(GL::eFillSolid, QColor(255, 0, 0), QColor()));
-    box.SetRect(10, 10, 30, 20);
-    w.DrawPolygon(box, false);
-    GL::GLLines line;
-    line.SetLineStyle(GL::GLLineStyle(GL::eLineSolid, 1, QColor(0, 255, 0)));
-    line.AddLine(5, 50, 60, 50);
-    w.DrawLines(line);
-}
 } // namespace
 
 TEST(Wayland, BothPathsDrawAndPresentOnAWaylandWindow)
@@ -100,7 +89,7 @@ TEST(Wayland, BothPathsDrawAndPresentOnAWaylandWindow)
             // The window path draws with Qt's context on the widget's own Wayland surface, the other without Qt.
             const QOpenGLContext* current = QOpenGLContext::currentContext();
             onWindowContext = current && current->surface() == s.windowHandle();
-            PaintScene(s);
+            PaintBoxAndLine(s);
         };
         w.resize(80, 64);
         w.show();

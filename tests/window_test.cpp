@@ -13,24 +13,12 @@ namespace
 {
 using GL = GLFrameWidget;
 
-void PaintScene(TestSurface& w)
-{
-    GL::GLPolygon box;
-    box.SetFillStyle(GL::GLFillStyle(GL::eFillSolid, QColor(255, 0, 0), QColor()));
-    box.SetRect(10, 10, 30, 20);
-    w.DrawPolygon(box, false);
-    GL::GLLines line;
-    line.SetLineStyle(GL::GLLineStyle(GL::eLineSolid, 1, QColor(0, 255, 0)));
-    line.AddLine(5, 50, 60, 50);
-    w.DrawLines(line);
-}
-
 // Shows the scene in a window and compares the X server's pixels with what RenderToImage returns.
 void ExpectWindowShowsRenderedImage(GLFrameWidget::eRenderPath path, bool software)
 {
     GLFrameWidget::setRenderPath(path);
     TestSurface w;
-    w.paint = PaintScene;
+    w.paint = PaintBoxAndLine;
     w.resize(80, 64);
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
@@ -125,7 +113,7 @@ TEST(Window, PluggingAndUnpluggingAMonitorKeepsDrawing)
     RecordingErrorHandler errors;
     GLFrameWidget::setRenderPath(GLFrameWidget::ePathWindow);
     TestSurface w;
-    w.paint = PaintScene;
+    w.paint = PaintBoxAndLine;
     w.resize(80, 64);
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));

@@ -12,6 +12,18 @@ QImage render(int w, int h, const std::function<void(TestSurface&)>& paint)
     return image;
 }
 
+void PaintBoxAndLine(TestSurface& w)
+{
+    GLFrameWidget::GLPolygon box;
+    box.SetFillStyle(GLFrameWidget::GLFillStyle(GLFrameWidget::eFillSolid, QColor(255, 0, 0), QColor()));
+    box.SetRect(10, 10, 30, 20);
+    w.DrawPolygon(box, false);
+    GLFrameWidget::GLLines line;
+    line.SetLineStyle(GLFrameWidget::GLLineStyle(GLFrameWidget::eLineSolid, 1, QColor(0, 255, 0)));
+    line.AddLine(5, 50, 60, 50);
+    w.DrawLines(line);
+}
+
 bool RecordingErrorHandler::Logged(const QString& message) const
 {
     for (const Entry& entry : vLogged)

@@ -27,6 +27,9 @@ protected:
     void ResizeGL() override { ++iResizes; }
 };
 
+// A red 30 x 20 box at (10, 10) and a green one-pixel line along row 50 from column 5 to 60.
+void PaintBoxAndLine(TestSurface& w);
+
 // Renders one frame of the lambda on a fresh w x h surface and returns what it drew.
 QImage render(int w, int h, const std::function<void(TestSurface&)>& paint);
 
