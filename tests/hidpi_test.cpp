@@ -3,7 +3,10 @@
 #include "support/render_fixture.h"
 
 #include <QGuiApplication>
+#include <QPainter>
+#include <QScreen>
 #include <QtMath>
+#include <QtTest>
 #include <gtest/gtest.h>
 
 using GL = GLFrameWidget;
@@ -107,29 +110,105 @@ TEST(HighDpi, LinesPolygonsAndViewportsCoverTheirLogicalPixels)
     }
 }
 
-// Upscaled glyphs come in uniform 2 x 2 blocks; glyphs rasterised at ratio 2 have edges inside them.
+namespace
+{
+const QFont s_LabelFont("DejaVu Sans", 10);
+
+int s_iAscent = 0; // the surface's ascent of the label font, where its text textures put the baseline
+
+void DrawLabel(GL& w, GL::GLText& label, const QString& text)
+{
+    label.SetFont(s_LabelFont, &w);
+    label.SetText(text, &w);
+    label.SetColor(Qt::white);
+    label.SetPos(4, 4);
+    w.DrawTextW(label, true, nullptr);
+    s_iAscent = w.GetTextAscent(label);
+}
+
+// The text as QPainter draws it where the surface's text textures put it (one pixel in, on the
+// surface's ascent), at the given ratio, on an image of the given logical size.
+QImage PaintedText(QSize logical, qreal ratio, const QString& text)
+{
+    QImage image(logical * ratio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setPen(Qt::white);
+    painter.setFont(s_LabelFont);
+    painter.drawText(QPointF(4 + 1, 4 + s_iAscent), text);
+    return image;
+}
+
+double MeanCoverageDifference(const QImage& a, const QImage& b)
+{
+    long long sum = 0, count = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const int u = qAlpha(a.pixel(x, y)), v = qAlpha(b.pixel(x, y));
+            sum += std::abs(u - v);
+            count += u != 0 || v != 0;
+        }
+    return count ? double(sum) / double(count) : 0;
+}
+
+// Text rasterised at the frame's ratio is closer to QPainter's at that ratio than to QPainter's at
+// ratio 1 stretched to the frame, which is what glyphs kept from a lower ratio look like.
+void ExpectDeviceResolutionText(const QImage& img, const QString& text)
+{
+    const QSize logical = img.size() / img.devicePixelRatio();
+    const QImage sharp = PaintedText(logical, img.devicePixelRatio(), text);
+    const QImage stretched =
+        PaintedText(logical, 1, text).scaled(img.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    EXPECT_LT(MeanCoverageDifference(img, sharp), MeanCoverageDifference(img, stretched));
+}
+} // namespace
+
+// Texts outside Latin-1 come from text textures, which are drawn 1:1 at every ratio.
 TEST(HighDpi, TextIsRasterisedAtDeviceResolution)
 {
-    if (Ratio() != 2)
-        GTEST_SKIP() << "needs ratio 2";
-    for (const char* text : {"Frequency 123 MHz", "\u03bb = 21 cm"}) {
-        SCOPED_TRACE(text);
-        GL::GLText label;
-        const QImage img = render(160, 32, [&](GL& w) {
-            label.SetFont(QFont("DejaVu Sans", 10), &w);
-            label.SetText(QString::fromUtf8(text), &w);
-            label.SetColor(Qt::white);
-            label.SetPos(4, 4);
-            w.DrawTextW(label, true, nullptr);
-        });
-        int inked = 0, split = 0;
-        for (int y = 0; y + 1 < img.height(); y += 2)
-            for (int x = 0; x + 1 < img.width(); x += 2) {
-                const QRgb p = img.pixel(x, y);
-                inked += p != 0;
-                split += p != img.pixel(x + 1, y) || p != img.pixel(x, y + 1) || p != img.pixel(x + 1, y + 1);
-            }
-        EXPECT_GT(inked, 20);
-        EXPECT_GT(split, inked / 4) << "glyphs look upscaled";
+    const QString text = QString::fromUtf8("\u03bb = 21 cm");
+    GL::GLText label;
+    if (Ratio() == 1)
+        GTEST_SKIP() << "the same picture at ratio 1";
+    const QImage img = render(160, 32, [&](GL& w) { DrawLabel(w, label, text); });
+    ExpectDeviceResolutionText(img, text);
+}
+
+// Run with two screens of ratios 1 and 2: a window moved between them draws at the new ratio from
+// its next frame, its glyph atlas rasterised anew.
+TEST(HighDpi, AWindowMovedToAScreenOfAnotherRatioRedrawsAtThatRatio)
+{
+    QScreen *low = nullptr, *high = nullptr;
+    for (QScreen* screen : QGuiApplication::screens())
+        (screen->devicePixelRatio() == 1 ? low : high) = screen;
+    if (!low || !high || high->devicePixelRatio() != 2)
+        GTEST_SKIP() << "needs screens of ratios 1 and 2, which Qt " << qVersion() << "'s offscreen platform lacks";
+    const QString text = QString::fromUtf8("\u03bb = 21 cm");
+    GL::GLText label;
+    TestSurface w;
+    w.paint = [&](TestSurface& s) {
+        DrawLabel(s, label, text);
+        GL::GLLines line;
+        line.SetLineStyle(GL::GLLineStyle(GL::eLineSolid, 1, Qt::red));
+        line.AddLine(10, 28, 20, 28);
+        s.DrawLines(line);
+    };
+    w.setGeometry(QRect(low->geometry().topLeft() + QPoint(10, 10), QSize(160, 32)));
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    for (QScreen* screen : {low, high, low}) {
+        SCOPED_TRACE(screen->name().toStdString());
+        w.move(screen->geometry().topLeft() + QPoint(10, 10));
+        const int r = int(screen->devicePixelRatio());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return w.devicePixelRatioF() == r; }, 2000));
+        QImage img;
+        ASSERT_TRUE(w.RenderToImage(&img));
+        EXPECT_EQ(img.size(), QSize(160 * r, 32 * r));
+        EXPECT_EQ(img.devicePixelRatio(), r);
+        for (int row = 28 * r; row < 29 * r; ++row)
+            expectLitRun(img, row, 10 * r, 21 * r - 1);
+        if (r == 2)
+            ExpectDeviceResolutionText(img.copy(0, 0, img.width(), 24 * r), text);
     }
 }
