@@ -1,5 +1,5 @@
 // Run at QT_SCALE_FACTOR 1, 2 and 1.5: the API stays in logical pixels, the frame is drawn at
-// device resolution.
+// device resolution, and the drawing records' pixel rules hold at every ratio.
 #include "support/render_fixture.h"
 
 #include <QGuiApplication>
@@ -49,14 +49,38 @@ void ExpectCovers(const QImage& img, const QRectF& logical)
     }
 }
 
-QImage DrawLine(float x1, float y1, float x2, float y2, int width)
+// One segment as a batch line (AddLine), or as an open polyline (a polygon's outline).
+QImage DrawSegment(QLineF segment, int width, bool polyline)
 {
     return render(64, 48, [&](GL& w) {
-        GL::GLLines lines;
-        lines.SetLineStyle(GL::GLLineStyle(GL::eLineSolid, width, Qt::red));
-        lines.AddLine(x1, y1, x2, y2);
-        w.DrawLines(lines);
+        const GL::GLLineStyle pen(GL::eLineSolid, width, Qt::red);
+        if (polyline) {
+            GL::GLPolygon outline;
+            outline.SetLineStyle(pen);
+            outline.AddVertex(float(segment.x1()), float(segment.y1()));
+            outline.AddVertex(float(segment.x2()), float(segment.y2()));
+            w.DrawPolygon(outline, false);
+        } else {
+            GL::GLLines lines;
+            lines.SetLineStyle(pen);
+            lines.AddLine(float(segment.x1()), float(segment.y1()), float(segment.x2()), float(segment.y2()));
+            w.DrawLines(lines);
+        }
     });
+}
+
+// The pixel rule of axis-aligned segments. Along: a batch line lights both end pixels; a polyline
+// lights its start pixel and not its end one where its width is odd (it runs through pixel
+// centres), and the pixels between its ends where the width is even (it runs along their edges).
+// Across: odd widths are centred on the segment's row or column, even ones on its edge.
+QRectF ExpectedPixels(QLineF segment, int width, bool polyline)
+{
+    const bool horizontal = segment.y1() == segment.y2();
+    const qreal from = horizontal ? segment.x1() : segment.y1(), to = horizontal ? segment.x2() : segment.y2();
+    const qreal length = std::abs(to - from) + (polyline ? 0 : 1);
+    const qreal low = polyline && width % 2 == 1 && to < from ? to + 1 : std::min(from, to);
+    const qreal across = (horizontal ? segment.y1() : segment.x1()) - width / 2;
+    return horizontal ? QRectF(low, across, length, width) : QRectF(across, low, width, length);
 }
 } // namespace
 
@@ -76,11 +100,6 @@ TEST(HighDpi, LinesPolygonsAndViewportsCoverTheirLogicalPixels)
         QRectF logical;
     };
     const Case cases[] = {
-        {"one-pixel horizontal line", [] { return DrawLine(10, 5, 20, 5, 1); }, QRectF(10, 5, 11, 1)},
-        {"same line drawn backwards", [] { return DrawLine(20, 5, 10, 5, 1); }, QRectF(10, 5, 11, 1)},
-        {"two-pixel horizontal line", [] { return DrawLine(10, 5, 20, 5, 2); }, QRectF(10, 4, 11, 2)},
-        {"three-pixel horizontal line", [] { return DrawLine(10, 5, 20, 5, 3); }, QRectF(10, 4, 11, 3)},
-        {"two-pixel vertical line", [] { return DrawLine(40, 2, 40, 8, 2); }, QRectF(39, 2, 2, 7)},
         {"solid polygon",
          [] {
              return render(64, 48, [](GL& w) {
@@ -108,6 +127,20 @@ TEST(HighDpi, LinesPolygonsAndViewportsCoverTheirLogicalPixels)
         SCOPED_TRACE(c.sName);
         ExpectCovers(c.draw(), c.logical);
     }
+}
+
+// Right, left, down and up, as batches and polylines, at odd and even widths.
+TEST(HighDpi, AxisAlignedSegmentsKeepThePixelRuleInEveryDirection)
+{
+    const QLineF segments[] = {{10, 5, 20, 5}, {20, 5, 10, 5}, {40, 2, 40, 8}, {40, 8, 40, 2}};
+    for (const QLineF& segment : segments)
+        for (bool polyline : {false, true})
+            for (int width : {1, 2, 3}) {
+                SCOPED_TRACE(QString("(%1, %2) to (%3, %4), %5 %6")
+                                 .arg(segment.x1()).arg(segment.y1()).arg(segment.x2()).arg(segment.y2())
+                                 .arg(polyline ? "polyline" : "batch").arg(width).toStdString());
+                ExpectCovers(DrawSegment(segment, width, polyline), ExpectedPixels(segment, width, polyline));
+            }
 }
 
 namespace

@@ -719,9 +719,9 @@ private:
     void WarnOnce(int& counter, const char* logText, const char* userText);
     void RequestRepaint();
     void DrawPoints(const GLLineStyle& style, const std::vector<float>& vertices, unsigned int type, bool close);
-    // Solid lines at ratios other than 1: each segment of pairs or of a (closed) strip as a rectangle.
-    void DrawSegmentQuads(const GLLineStyle& style, const std::vector<float>& vertices, bool pairs, bool close);
-    std::vector<float> m_vSegmentQuads;
+    // Solid lines: the segments of pairs or of a (closed) strip, as rectangles where that is exact.
+    void DrawSolidSegments(const GLLineStyle& style, const std::vector<float>& vertices, bool pairs, bool close);
+    std::vector<float> m_vSegmentQuads, m_vDiagonalSegments;
     void FillConcave(const GLPolygon& polygon);
     // Step traces: the x placement through both axes, or across the whole rectangle.
     // denseArea, when set, is the area being drawn, which may be reduced to one quad per pixel column.

@@ -10,9 +10,10 @@ void GLFrameWidget::DrawLines(GLLines& lines) { DrawPoints(lines.LineStyle(), li
 
 namespace
 {
-// The segment as two triangles of the line's width. Across the segment it is shifted by the line
-// shift, so that it is centred on its pixel row or column; along it it starts on the first pixel
-// and ends before the stored end, which is one pixel beyond the last.
+// The segment as two triangles of the line's width, lighting the pixels a line strip lights. Across
+// the segment it is shifted by the line shift, so that it is centred on its pixel row or column.
+// Shifted lines start on a pixel centre and light the start pixel, not the end one: going left or
+// up, that is the rectangle one pixel on. Unshifted ones run between pixel edges either way.
 void AppendSegmentQuad(std::vector<float>& out, const float* a, const float* b, float halfWidth, float shift)
 {
     const float dx = b[0] - a[0], dy = b[1] - a[1];
@@ -20,8 +21,9 @@ void AppendSegmentQuad(std::vector<float>& out, const float* a, const float* b, 
     if (length == 0)
         return;
     const float ux = dx / length, uy = dy / length;
-    const float along = (ux + uy) * shift;
-    const float sx = shift - ux * along, sy = shift - uy * along;
+    const float across = (ux + uy) * shift;
+    const float along = shift == 0 ? 0 : (ux < 0 ? ux : 0) + (uy < 0 ? uy : 0);
+    const float sx = shift - ux * across + ux * along, sy = shift - uy * across + uy * along;
     const float nx = -uy * halfWidth, ny = ux * halfWidth;
     const float x1 = a[0] + sx, y1 = a[1] + sy, x2 = b[0] + sx, y2 = b[1] + sy;
     out.insert(out.end(), {x1 + nx, y1 + ny, x1 - nx, y1 - ny, x2 - nx, y2 - ny,
@@ -34,10 +36,11 @@ void GLFrameWidget::DrawPoints(const GLLineStyle& style, const std::vector<float
 {
     if (!m_bContextCurrent || vertices.size() < 2 || style.Size() == 0 || style.LineStyle() == eLineNone)
         return;
-    if (m_fPixelRatio != 1 && style.LineStyle() == eLineSolid) {
-        DrawSegmentQuads(style, vertices, type == GL_LINES, close);
+    if (style.LineStyle() == eLineSolid) {
+        DrawSolidSegments(style, vertices, type == GL_LINES, close);
         return;
     }
+    // Dotted lines keep GL's lines for the stipple, which runs on across the segments of a strip.
     // One-pixel lines on integer coordinates would straddle two pixels; the shift puts them on centres.
     const QPointF shift = BeginLineStyle(style);
     glTranslatef(float(shift.x()), float(shift.y()), 0);
@@ -56,28 +59,46 @@ void GLFrameWidget::DrawPoints(const GLLineStyle& style, const std::vector<float
     glTranslatef(-float(shift.x()), -float(shift.y()), 0);
 }
 
-// At ratios other than 1, GL's wide lines cannot both be centred on the device rows of a logical
-// pixel row and start on its first device column; rectangles in logical units do both, at every
-// ratio. Dotted lines keep GL's stipple and its wide lines.
-void GLFrameWidget::DrawSegmentQuads(const GLLineStyle& style, const std::vector<float>& vertices, bool pairs,
-                                     bool close)
+// Axis-aligned segments, and at ratios other than 1 every segment, are drawn as rectangles in
+// logical units, whose pixels the fill rule fixes: rasterisers disagree on the first pixel of a
+// line that starts on a pixel centre (llvmpipe drops it for lines going down), and at other ratios
+// GL's wide lines cannot be both centred on the right device rows and start on the first device
+// column. Diagonal segments at ratio 1 stay GL lines.
+void GLFrameWidget::DrawSolidSegments(const GLLineStyle& style, const std::vector<float>& vertices, bool pairs,
+                                      bool close)
 {
     const float shift = style.OddSize() ? 0.5f : 0.0f;
     const float halfWidth = style.Size() * 0.5f;
     std::vector<float>& quads = m_vSegmentQuads;
+    std::vector<float>& diagonals = m_vDiagonalSegments;
     quads.clear();
+    diagonals.clear();
+    auto add = [&](const float* a, const float* b) {
+        if (m_fPixelRatio != 1 || a[0] == b[0] || a[1] == b[1])
+            AppendSegmentQuad(quads, a, b, halfWidth, shift);
+        else
+            diagonals.insert(diagonals.end(), {a[0], a[1], b[0], b[1]});
+    };
     const size_t count = vertices.size() / 2;
     const float* v = vertices.data();
     for (size_t i = 0; i + 1 < count; i += pairs ? 2 : 1)
-        AppendSegmentQuad(quads, v + 2 * i, v + 2 * i + 2, halfWidth, shift);
+        add(v + 2 * i, v + 2 * i + 2);
     if (close && !pairs && count > 1)
-        AppendSegmentQuad(quads, v + 2 * (count - 1), v, halfWidth, shift);
-    if (quads.empty())
-        return;
+        add(v + 2 * (count - 1), v);
     glEnableClientState(GL_VERTEX_ARRAY);
-    glVertexPointer(2, GL_FLOAT, 0, quads.data());
     BeginColor(style.FgColor());
-    glDrawArrays(GL_TRIANGLES, 0, GLsizei(quads.size() / 2));
+    if (!quads.empty()) {
+        glVertexPointer(2, GL_FLOAT, 0, quads.data());
+        glDrawArrays(GL_TRIANGLES, 0, GLsizei(quads.size() / 2));
+    }
+    if (!diagonals.empty()) {
+        const QPointF lineShift = BeginLineStyle(style);
+        glTranslatef(float(lineShift.x()), float(lineShift.y()), 0);
+        glVertexPointer(2, GL_FLOAT, 0, diagonals.data());
+        glDrawArrays(GL_LINES, 0, GLsizei(diagonals.size() / 2));
+        glTranslatef(-float(lineShift.x()), -float(lineShift.y()), 0);
+        EndLineStyle(style);
+    }
     EndColor(style.FgColor());
     glDisableClientState(GL_VERTEX_ARRAY);
 }
