@@ -145,21 +145,37 @@ TEST(Lines, WidthsStylesAndNothingToDraw)
     EXPECT_TRUE(litColumns(img, 37).empty());
 }
 
-TEST(Polygons, SolidConcaveAndOutline)
+// Concave outlines, and outlines that cross themselves, filled by the non-zero winding rule.
+TEST(Polygons, ConcaveAndSelfCrossingFills)
 {
-    const QImage img = render(60, 60, [](TestSurface& w) {
-        GL::GLPolygon l;
-        l.SetFillStyle(GL::GLFillStyle(GL::eFillSolidConcave, Red, QColor()));
-        for (auto [x, y] : {std::pair{10, 10}, {30, 10}, {30, 40}, {50, 40}, {50, 50}, {10, 50}})
-            l.AddVertex(x, y);
-        const GLState before = Snapshot();
-        w.DrawPolygon(l, true);
-        EXPECT_TRUE(before == Snapshot());
-    });
-    expectColour(img, 15, 15, 0xFFFF0000);
-    expectColour(img, 45, 45, 0xFFFF0000);
-    expectColour(img, 40, 20, 0);  // the notch of the L
-    expectColour(img, 45, 30, 0);
+    using Points = std::vector<QPoint>;
+    struct Case
+    {
+        const char* sName;
+        Points outline, inside, outside;
+    };
+    const Case cases[] = {
+        {"L", {{10, 10}, {30, 10}, {30, 40}, {50, 40}, {50, 50}, {10, 50}}, {{15, 15}, {45, 45}}, {{40, 20}, {45, 30}}},
+        {"bow tie", {{10, 10}, {50, 50}, {50, 10}, {10, 50}}, {{15, 30}, {45, 30}}, {{30, 15}, {30, 45}}},
+        {"star in one stroke", {{30, 5}, {45, 55}, {5, 22}, {55, 22}, {15, 55}}, {{30, 15}, {30, 32}, {12, 25}},
+         {{15, 10}, {30, 52}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sName);
+        const QImage img = render(60, 60, [&](TestSurface& w) {
+            GL::GLPolygon p;
+            p.SetFillStyle(GL::GLFillStyle(GL::eFillSolidConcave, Red, QColor()));
+            for (const QPoint& v : c.outline)
+                p.AddVertex(float(v.x()), float(v.y()));
+            const GLState before = Snapshot();
+            w.DrawPolygon(p, true);
+            EXPECT_TRUE(before == Snapshot());
+        });
+        for (const QPoint& v : c.inside)
+            expectColour(img, v.x(), v.y(), 0xFFFF0000);
+        for (const QPoint& v : c.outside)
+            expectColour(img, v.x(), v.y(), 0);
+    }
 }
 
 TEST(Polygons, OutlineClosesOnlyWhenAsked)

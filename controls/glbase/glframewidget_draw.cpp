@@ -105,10 +105,12 @@ void GLFrameWidget::DrawSolidSegments(const GLLineStyle& style, const std::vecto
 
 namespace
 {
-// Collects the tessellator's output as independent triangles.
+// Collects the tessellator's output as independent triangles. Vertices are named by index: the
+// polygon's own first, then the crossings the tessellator adds.
 struct Triangulation
 {
-    const float* pVertices;
+    const std::vector<float>& vVertices;
+    std::vector<float> vCrossings;
     std::vector<float> vTriangles;
     bool bFailed = false;
 };
@@ -116,25 +118,29 @@ struct Triangulation
 void OnVertex(void* data, void* polygon)
 {
     auto* t = static_cast<Triangulation*>(polygon);
-    const size_t index = reinterpret_cast<size_t>(data);
-    t->vTriangles.push_back(t->pVertices[2 * index]);
-    t->vTriangles.push_back(t->pVertices[2 * index + 1]);
+    const size_t index = 2 * reinterpret_cast<size_t>(data);
+    const bool own = index < t->vVertices.size();
+    const float* xy = own ? &t->vVertices[index] : &t->vCrossings[index - t->vVertices.size()];
+    t->vTriangles.push_back(xy[0]);
+    t->vTriangles.push_back(xy[1]);
 }
 
 // Forcing edge-flag reporting makes the tessellator emit plain triangles only, never fans or strips.
 void OnEdgeFlag(GLboolean, void*) {}
 void OnError(GLenum, void* polygon) { static_cast<Triangulation*>(polygon)->bFailed = true; }
 
-// Self-intersections need new vertices, which a fill of the original vertices cannot draw.
-void OnCombine(GLdouble[3], void*[4], GLfloat[4], void** out, void* polygon)
+// Outlines that cross themselves (a bow tie, a star in one stroke) need a vertex at each crossing.
+void OnCombine(GLdouble coords[3], void*[4], GLfloat[4], void** out, void* polygon)
 {
-    static_cast<Triangulation*>(polygon)->bFailed = true;
-    *out = nullptr;
+    auto* t = static_cast<Triangulation*>(polygon);
+    *out = reinterpret_cast<void*>((t->vVertices.size() + t->vCrossings.size()) / 2);
+    t->vCrossings.push_back(float(coords[0]));
+    t->vCrossings.push_back(float(coords[1]));
 }
 
 std::vector<float> Triangulate(const std::vector<float>& vertices)
 {
-    Triangulation result{vertices.data(), {}, false};
+    Triangulation result{vertices, {}, {}, false};
     GLUtesselator* tess = gluNewTess();
     if (!tess)
         return {};
