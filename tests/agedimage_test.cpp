@@ -7,6 +7,7 @@
 #define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>
 #include <GL/glext.h>
+#include <QtTest>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -53,11 +54,16 @@ public:
         paint = nullptr;
         return image;
     }
-    // Moves the frame clock: the next frame's drawing sees the new time.
+    // Moves the clock and paints: images age by the time of the last painted frame, which only a
+    // paint pass (at most one per 16 ms) sets, never a snapshot.
     void Advance(int ms)
     {
         s_iNow += ms;
-        Frame([](AgedSurface&) {});
+        if (!isVisible()) {
+            show();
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(this));
+        }
+        repaint();
     }
     // An image of w x h covering the viewport, white table, ageing on.
     int CreateImage(int w, int h)
@@ -264,13 +270,18 @@ TEST(AgedImageData, AgeingSwitchesFramesAndFadingOnAndOff)
 TEST(AgedImageAgeing, TheFrameClockFadesInHoldTimeSteps)
 {
     AgedSurface s;
+    s.Advance(0); // the first painted frame: the image's ageing starts from its time
     const int id = s.CreateImage(64, 32);
+    s.SetAgedImageHoldTime(id, 10'000);
     s.Frame([&](AgedSurface& w) { Feed(w, id, 0, Filled(64, 32, 1), 64); });
     auto draw = [&] { return s.Frame([&](AgedSurface& w) { w.DrawAgedImage(id); }); };
     EXPECT_EQ(ShownAlpha(draw(), 5, 5), 255);
+    s_iNow += 100;
+    draw();
+    EXPECT_EQ(ShownAlpha(draw(), 5, 5), 255) << "snapshots leave the frame clock alone";
 
-    // 500 ms of a 1,000 ms hold: 255 - 127.
-    s.Advance(500);
+    // 5 s of a 10 s hold: 255 - 127.
+    s.Advance(4900);
     QImage frame = draw();
     EXPECT_NEAR(ShownAlpha(frame, 5, 5), 128, 2);
     // Without a separate alpha blend the frame's alpha can only follow the colour's factors.
@@ -278,19 +289,19 @@ TEST(AgedImageAgeing, TheFrameClockFadesInHoldTimeSteps)
         EXPECT_NEAR(qAlpha(frame.pixel(5, 5)), 128, 2) << "premultiplied: over nothing, as opaque as it is bright";
     if (!s.AgedImage(id)->bFBOMode)
         EXPECT_EQ(BufferAlpha(s, id, 5, 5), 128);
-    // 9 ms is below 1 % and does not fade; 1 ms later the 10 ms accumulated do.
-    s.Advance(9);
+    // 60 ms is below 1 % and does not fade; 40 ms later the 100 ms accumulated do.
+    s.Advance(60);
     EXPECT_NEAR(ShownAlpha(draw(), 5, 5), 128, 2);
     if (!s.AgedImage(id)->bFBOMode)
         EXPECT_EQ(BufferAlpha(s, id, 5, 5), 128);
-    s.Advance(1);
+    s.Advance(40);
     EXPECT_NEAR(ShownAlpha(draw(), 5, 5), 126, 2);
     if (!s.AgedImage(id)->bFBOMode)
         EXPECT_EQ(BufferAlpha(s, id, 5, 5), 126);
     // A full hold time clears the picture, and it stays cleared.
-    s.Advance(1000);
+    s.Advance(10'000);
     EXPECT_EQ(draw().pixel(5, 5), 0u);
-    s.Advance(3000);
+    s.Advance(30'000);
     EXPECT_EQ(draw().pixel(5, 5), 0u);
 }
 

@@ -222,4 +222,25 @@ TEST(Frame, PacingDefersEarlyPaintsAndBlocksNesting)
     s_iNow += 11;
     QTest::qWait(20);
     EXPECT_EQ(frames, 2) << "the repaint timer delivers the deferred frame";
+
+    // Snapshots are not frames of the window: they neither delay the next one nor count as one.
+    w.paint = [&](TestSurface&) { ++frames; };
+    s_iNow += 100;
+    QImage snapshot;
+    ASSERT_TRUE(w.RenderToImage(&snapshot));
+    w.repaint();
+    EXPECT_EQ(frames, 4) << "a snapshot delayed the window's frame";
+    // A widget whose frames fail is paced all the same: the second request waits, untried.
+    RecordingErrorHandler errors;
+    s_iNow += 100;
+    GLPlatform::InjectMakeCurrentFailures(2);
+    w.repaint();
+    s_iNow += 5;
+    w.repaint();
+    GLPlatform::InjectMakeCurrentFailures(0);
+    EXPECT_EQ(frames, 4);
+    EXPECT_EQ(errors.vLogged.size(), 1u) << "each failing frame logs its failure";
+    s_iNow += 16;
+    w.repaint();
+    EXPECT_EQ(frames, 5);
 }

@@ -317,6 +317,8 @@ void GLFrameWidget::paintEvent(QPaintEvent*)
             DeliverResize();
         m_RepaintTimer.stop();
         Render(nullptr);
+        // Paces failing widgets too; snapshots through RenderToImage leave the pace alone.
+        m_iLastFrame = GLPlatform::NowMs();
         m_bRendering = false;
     } else if (!m_RepaintTimer.isActive()) {
         m_RepaintTimer.start();
@@ -418,8 +420,6 @@ bool GLFrameWidget::Render(QImage* image)
         m_pContext->Present(this, m_iDeviceWidth, m_iDeviceHeight);
     m_pContext->DoneCurrent();
     m_bContextCurrent = false;
-    // A frame rendered into an image is finished as well: aged images fade by this clock.
-    m_iLastFrame = GLPlatform::NowMs();
     return true;
 }
 
