@@ -1,10 +1,12 @@
 // Panels, the layout tree, the layout arithmetic and the painted panel rectangles.
+#include "glcommonwidget.h"
 #include "glpainter.h"
 #include "support/layout_fixture.h"
 #include "support/render_fixture.h"
 
 #include <QWidget>
 #include <gtest/gtest.h>
+#include <map>
 #include <memory>
 #include <random>
 #include <sstream>
@@ -546,6 +548,69 @@ TEST(Arithmetic, BordersTakeTheirPixelsFromBothSides)
     EXPECT_EQ(Rect(f.l1), QRect(0, 0, 300, 100));
     EXPECT_EQ(Rect(f.l2), QRect(0, 100, 300, 101));
     EXPECT_EQ(Rect(f.r1), QRect(300, 0, 300, 100));
+}
+
+namespace
+{
+std::string Text(QSize size) { return std::to_string(size.width()) + "x" + std::to_string(size.height()); }
+
+// Every size that plot panels' size handlers and a hosted widget's resize events report.
+struct SizeLog : ISizeHandler, QObject
+{
+    std::map<const void*, std::vector<std::string>> mSizes;
+    void resized(QResizeEvent* event, GLCommonWidget* widget, int) override
+    {
+        mSizes[widget].push_back(Text(event->size()));
+    }
+    void prepareUpdate(GLCommonWidget*) override {}
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Resize)
+            mSizes[watched].push_back(Text(static_cast<QResizeEvent*>(event)->size()));
+        return false;
+    }
+};
+} // namespace
+
+// With borders shown a pass keeps the strips that are already decided, so a panel below a strip,
+// its right partner and a hosted widget below them are told only of their final sizes.
+TEST(Arithmetic, BorderedPanelsAreToldOnlyOfTheirFinalSizes)
+{
+    GLLayout layout;
+    auto log = std::make_shared<SizeLog>();
+    GLCommonWidget l1("L1", &layout, GLCommonWidget::ePlotWindow), l2("L2", &layout, GLCommonWidget::ePlotWindow),
+        r2("R2", &layout, GLCommonWidget::ePlotWindow);
+    RecordingPanel r1("R1", false);
+    GLBaseWidget l3("L3");
+    QWidget hosted(&layout);
+    l3.SetQWidget(&hosted);
+    hosted.installEventFilter(log.get());
+    for (GLCommonWidget* p : {&l1, &l2, &r2})
+        p->addSizeObject(log, GLCommonWidget::eZOrderData);
+    layout.SetShowBorders(true);
+    ASSERT_TRUE(layout.CreateStdLayout(1.0) && layout.AddLeftRightWidget(&l1, &r1, 1.0) &&
+                layout.AddLeftRightWidget(&l2, &r2, 1.0) && layout.AddLeftWidget(&l3, 1.0));
+    ResizeLayout(layout, 400, 300);
+    layout.show(); // a hidden widget's resize events wait until it is shown
+    const void* watched[] = {&l1, &l2, &r2, &hosted};
+    auto sizes = [&] { return std::vector<QSize>{Rect(l1).size(), Rect(l2).size(), Rect(r2).size(), hosted.size()}; };
+    std::vector<QSize> before = sizes();
+    log->mSizes.clear();
+    const QSize windows[] = {{400, 300}, {400, 320}, {400, 201}, {400, 333}, {400, 333}, {400, 150}};
+    for (const QSize& window : windows) {
+        ResizeLayout(layout, window.width(), window.height());
+        const std::vector<QSize> now = sizes();
+        for (size_t i = 0; i < now.size(); ++i) {
+            const std::vector<std::string> expected =
+                now[i] == before[i] ? std::vector<std::string>{} : std::vector<std::string>{Text(now[i])};
+            EXPECT_EQ(log->mSizes[watched[i]], expected) << "panel " << i << " in " << Text(window);
+        }
+        before = now;
+        log->mSizes.clear();
+        EXPECT_EQ(hosted.geometry(), Rect(l3));
+    }
+    EXPECT_EQ(Rect(l2).top(), Rect(l1).bottom() + 1 + 4) << "the second row lies below its strip";
+    EXPECT_EQ(Rect(r2).top(), Rect(l2).top());
 }
 
 TEST(Pixels, EachBackgroundFillsItsRectangleAndStripsNeedBorders)

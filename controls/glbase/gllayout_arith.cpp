@@ -134,14 +134,22 @@ void GLLayout::CalcLayout()
     Update();
 }
 
-// Every strip starts hidden and is shown again by the border decisions; without borders the
-// border column goes too.
+// With borders the decided strips stay, so the first pass already has the final geometry and
+// panels are not resized through a strip-less one; only a row partner's strip, which follows its
+// master's strip, is decided afresh. Without borders no strip or border column takes space.
 void GLLayout::ResetStrips()
 {
+    if (ShowBorders()) {
+        for (GLBaseWidget* widget : m_Widgets)
+            for (GLSplitGroup* slave : widget->m_pSplitGroup->m_VerticalSlaves)
+                if (slave->m_pWidget && StripInLayout(slave->m_pWidget))
+                    slave->m_pWidget->m_pUpperBorderWidget->m_pSplitGroup->m_bShown = false;
+        return;
+    }
     for (GLBaseWidget* widget : m_Widgets)
         if (StripInLayout(widget))
             widget->m_pUpperBorderWidget->m_pSplitGroup->m_bShown = false;
-    if (!ShowBorders() && m_pBorder && m_pBorder->m_pSplitGroup)
+    if (m_pBorder && m_pBorder->m_pSplitGroup)
         m_pBorder->m_pSplitGroup->m_bShown = false;
 }
 
