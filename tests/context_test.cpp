@@ -53,10 +53,13 @@ TEST(Context, FirstRenderInitialisesOnlyAtTwoByTwo)
 TEST(Context, EveryFailureCodeReportsItsMessage)
 {
     RecordingErrorHandler errors;
-    const std::pair<int, const char*> cases[] = {{5, "CreateDIBSection failed"}, {6, "CreateCompatibleDC failed"},
-                                                 {7, "SelectObject failed"}, {8, "ChoosePixelFormat failed"},
-                                                 {10, "wglCreateContext failed"}, {11, "wglMakeCurrent failed"}};
-    for (auto [code, text] : cases) {
+    // Code, logged text, and the shown message's detail where it reads differently.
+    const std::tuple<int, const char*, const char*> cases[] = {
+        {2, "WinId failed", "winId failed"}, {5, "CreateDIBSection failed", nullptr},
+        {6, "CreateCompatibleDC failed", nullptr}, {7, "SelectObject failed", nullptr},
+        {8, "ChoosePixelFormat failed", nullptr}, {10, "wglCreateContext failed", nullptr},
+        {11, "wglMakeCurrent failed", nullptr}};
+    for (auto [code, text, shownDetail] : cases) {
         errors.vLogged.clear();
         errors.vShown.clear();
         TestSurface w;
@@ -73,7 +76,7 @@ TEST(Context, EveryFailureCodeReportsItsMessage)
         ASSERT_EQ(errors.vShown.size(), 1u);
         EXPECT_EQ(errors.vShown[0].first,
                   QString("OpenGL Resources low - Widget could not be initialized. (%1) Try to reopen the window.")
-                      .arg(text));
+                      .arg(shownDetail ? shownDetail : text));
         EXPECT_TRUE(errors.vShown[0].second);
         EXPECT_TRUE(w.info().endsWith(QString("\n*** Initialize ended with error:\t%1\n").arg(text)));
         EXPECT_FALSE(w.RenderToImage(&img)) << "a failed widget stays failed";

@@ -3,6 +3,7 @@
 #include "glplatform_p.h"
 #include "support/render_fixture.h"
 
+#include <EGL/egl.h>
 #include <GL/gl.h>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
@@ -37,6 +38,29 @@ extern "C" GLenum glGetError()
         return GL_OUT_OF_MEMORY;
     }
     return error;
+}
+
+// The EGL calls a release makes, refused on demand after they ran: a driver that cannot give back
+// a context or a drawable says so, and the release has to go on.
+bool s_bRefuseRelease = false;
+
+extern "C" EGLBoolean eglDestroySurface(EGLDisplay display, EGLSurface surface)
+{
+    static auto real = reinterpret_cast<EGLBoolean (*)(EGLDisplay, EGLSurface)>(dlsym(RTLD_NEXT, "eglDestroySurface"));
+    return real(display, surface) && !s_bRefuseRelease;
+}
+
+extern "C" EGLBoolean eglDestroyContext(EGLDisplay display, EGLContext context)
+{
+    static auto real = reinterpret_cast<EGLBoolean (*)(EGLDisplay, EGLContext)>(dlsym(RTLD_NEXT, "eglDestroyContext"));
+    return real(display, context) && !s_bRefuseRelease;
+}
+
+extern "C" EGLBoolean eglMakeCurrent(EGLDisplay display, EGLSurface draw, EGLSurface read, EGLContext context)
+{
+    using Proc = EGLBoolean (*)(EGLDisplay, EGLSurface, EGLSurface, EGLContext);
+    static auto real = reinterpret_cast<Proc>(dlsym(RTLD_NEXT, "eglMakeCurrent"));
+    return real(display, draw, read, context) && !(s_bRefuseRelease && context == EGL_NO_CONTEXT);
 }
 
 namespace
@@ -147,4 +171,24 @@ TEST(Faults, NoRoomForTheSecondPictureFallsBackToMemoryModeWithTheFrame)
     EXPECT_FALSE(aged->bFBOMode);
     EXPECT_EQ(aged->uTextureB | aged->uDataTexture | aged->uFrameBuffer, 0u);
     EXPECT_EQ(image.pixel(5, 5), qRgb(255, 255, 255)) << "the frame is kept, in memory mode";
+}
+
+TEST(Faults, AReleaseThatFailsIsLoggedStepByStepAndGoesOn)
+{
+    RecordingErrorHandler errors;
+    {
+        Surface w;
+        s_bRefuseRelease = true;
+    }
+    s_bRefuseRelease = false;
+    std::vector<QString> failures;
+    for (const RecordingErrorHandler::Entry& entry : errors.vLogged) {
+        EXPECT_EQ(entry.sFunction, "ReleaseContextResources") << entry.sMessage.toStdString();
+        failures.push_back(entry.sMessage);
+    }
+    const std::vector<QString> expected = {"SelectObject failed", "DeleteObject failed", "wglDeleteContext failed"};
+    EXPECT_EQ(failures, expected);
+    Surface next; // the display and the library are still usable
+    QImage image;
+    EXPECT_TRUE(next.Frame(image));
 }

@@ -314,6 +314,8 @@ public:
     // Legend texts of the last full draw: the first start legend and the last stop legend that fitted.
     QString StartString() const;
     QString StopString() const;
+    // Kept for callers of the diagnostic stream hook; it writes nothing.
+    void testStream() {}
 
     // --- drawing ------------------------------------------------------------
     // The panel's width (horizontal axis) or height (vertical) is the extent for which ticks and

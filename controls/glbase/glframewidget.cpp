@@ -28,10 +28,17 @@ const char* const s_aErrorTexts[] = {
     "ChoosePixelFormat failed", "SetPixelFormat failed", "wglCreateContext failed", "wglMakeCurrent failed",
     "Device lost"};
 
-// The part of each failure message in brackets; the lost display reads differently from its code text.
+// The part of each failure message in brackets; two read differently from their code texts.
 QString FailureDetail(GLFrameWidget::eInitializeError error)
 {
-    return error == GLFrameWidget::eInitDeviceLost ? QStringLiteral("Display device lost") : s_aErrorTexts[error];
+    switch (error) {
+    case GLFrameWidget::eInitWinId:
+        return QStringLiteral("winId failed");
+    case GLFrameWidget::eInitDeviceLost:
+        return QStringLiteral("Display device lost");
+    default:
+        return s_aErrorTexts[error];
+    }
 }
 
 const char* const s_aMultiTextureProcs[] = {"glActiveTexture", "glMultiTexCoord2f"};
@@ -140,7 +147,7 @@ bool GLFrameWidget::InitContext()
     m_bBlendFuncSeparate = m_bMultiTexture = m_bFrameBufferObject = false;
     m_bIndexColorProgram = m_bAgedImageProgram = m_bAgeingProgram = false;
 
-    if (!winId() || !windowHandle()) {
+    if (!GLPlatform::HasNativeWindow(this)) {
         FailInit(eInitWinId, false);
         return false;
     }
@@ -279,6 +286,9 @@ void GLFrameWidget::ReleaseContext()
 
 void GLFrameWidget::ReleaseContextResources()
 {
+    if (m_pContext)
+        for (const QString& failure : m_pContext->Release())
+            LogError(failure, "ReleaseContextResources");
     m_pContext.reset();
     m_bContextCurrent = false;
     m_iSampleBuffers = m_iSamples = m_iRedBits = m_iAlphaBits = m_iStencilBits = 0;

@@ -836,7 +836,6 @@ private:
     bool AttachFramebuffer(GLAgedImage* image, int texWidth, int texHeight);
     // True, with "Out of texture memory" logged, when the driver refused the last allocations.
     bool TextureMemoryExhausted();
-    void UploadAgedColorTable(GLAgedImage* image);
     void PaintFrameFBO(GLAgedImage* image, const unsigned char* data, int bytesPerLine);
     void PaintFrameSoftware(GLAgedImage* image, const unsigned char* data, int bytesPerLine);
     void AgeImage(GLAgedImage* image, unsigned long long elapsedMicroseconds);

@@ -125,11 +125,23 @@ public:
         : m_display(display), m_config(config), m_context(context)
     {
     }
-    ~ScanBufferContext() override
+    ~ScanBufferContext() override { Release(); }
+
+    // The pbuffer stands where a window system's bitmap would, so its failures carry those names.
+    QStringList Release() override
     {
-        DoneCurrent();
-        DestroySurface();
-        eglDestroyContext(m_display, m_context);
+        QStringList failed;
+        if (m_context == EGL_NO_CONTEXT)
+            return failed;
+        if (!eglMakeCurrent(m_display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT))
+            failed << "SelectObject failed";
+        if (m_surface != EGL_NO_SURFACE && !eglDestroySurface(m_display, m_surface))
+            failed << "DeleteObject failed";
+        m_surface = EGL_NO_SURFACE;
+        if (!eglDestroyContext(m_display, m_context))
+            failed << "wglDeleteContext failed";
+        m_context = EGL_NO_CONTEXT;
+        return failed;
     }
 
     bool MakeCurrent() override
@@ -210,6 +222,13 @@ public:
     {
     }
     ~WindowContext() override { DoneCurrent(); }
+
+    // Qt deletes its context without a word of failure.
+    QStringList Release() override
+    {
+        DoneCurrent();
+        return {};
+    }
 
     bool MakeCurrent() override
     {
@@ -378,6 +397,11 @@ std::unique_ptr<Context> CreateScanBufferContext(int width, int height, int& err
         return nullptr;
     }
     return context;
+}
+
+bool HasNativeWindow(QWidget* widget)
+{
+    return !TakeInjectedFailure(2) && widget->winId() && widget->windowHandle();
 }
 
 std::unique_ptr<Context> CreateWindowContext(QWidget* widget, int screenDepth, int& error)

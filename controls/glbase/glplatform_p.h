@@ -4,6 +4,7 @@
 #include "glbase_export.h"
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 #include <memory>
 
@@ -34,6 +35,9 @@ public:
     virtual ~Context() = default;
     virtual bool MakeCurrent() = 0;
     virtual void DoneCurrent() = 0;
+    // Gives back the drawable and the context and returns the steps that failed, named as the
+    // surface logs them; the release goes on past a failure.
+    virtual QStringList Release() = 0;
     // Shows the frame just drawn on the widget (buffer swap, or read-back and flush); the size is the
     // drawable's, in device pixels.
     virtual void Present(QWidget* widget, int width, int height) = 0;
@@ -59,6 +63,8 @@ public:
     virtual void FormatBits(int& redBits, int& alphaBits, int& stencilBits) const = 0;
 };
 
+// Creates the widget's native window where it has none; false when that fails (code 2).
+GLBASE_EXPORT bool HasNativeWindow(QWidget* widget);
 // Creates a context for the widget's native window; on failure returns null and sets error (8 to 11).
 // Screens of 24 bits or more get 8 bits per channel with 24 depth and 8 stencil bits; shallower
 // screens get RGB 5-6-5 with 16 depth bits. X11 and Wayland report true colour as 24.
