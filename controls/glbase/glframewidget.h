@@ -723,18 +723,17 @@ private:
     void DrawSolidSegments(const GLLineStyle& style, const std::vector<float>& vertices, bool pairs, bool close);
     std::vector<float> m_vSegmentQuads, m_vDiagonalSegments;
     void FillConcave(const GLPolygon& polygon);
-    // Step traces: the x placement through both axes, or across the whole rectangle.
-    // denseArea, when set, is the area being drawn, which may be reduced to one quad per pixel column.
-    void DrawStepSections(const GLStepLine& line, unsigned int primitive, int perSample, int limit, float dx, float dy,
-                          const GLStepArea* denseArea = nullptr);
-    void DrawStepWhole(const GLStepLine& line, unsigned int primitive, int count, float dx, float dy,
-                       const GLStepArea* denseArea = nullptr);
-    // A dense trace as one vertical span per pixel column: the picture its segments draw, far cheaper.
-    void DrawDenseStrip(const GLStepLine& line, int firstVertex, int count, qint64 firstX, float x0, float scale,
-                        int columns, float dx, float dy);
-    void DrawDenseArea(const GLStepArea& area, int firstColumn, int count, qint64 firstX, float x0, float scale,
-                       int columns, int y);
-    std::vector<float> m_vDenseSpans;
+    // Step traces: the x placement through both axes, or across the whole rectangle, of the line's
+    // or the area's vertices.
+    void DrawStepSections(const GLStepLine& line, const std::vector<qint16>& vertices, unsigned int primitive,
+                          int perSample, int limit, float dx, float dy);
+    void DrawStepWhole(const GLStepLine& line, const std::vector<qint16>& vertices, unsigned int primitive, float dx,
+                       float dy);
+    // Draws count vertices from firstVertex, the first of them at x = firstX, with x scaled by scale
+    // and firstX at the origin; also where the 16-bit x has wrapped.
+    void DrawStepVertices(const std::vector<qint16>& vertices, unsigned int primitive, int firstVertex, int count,
+                          qint64 firstX, float scale);
+    std::vector<float> m_vStepVertices;
 
     // One image program: its objects and the locations looked up after linking.
     struct GLShaderProgram

@@ -9,9 +9,6 @@
 
 namespace
 {
-// Beyond this many samples per pixel column a trace is drawn as one span per column.
-constexpr qint64 ciDenseSamplesPerPixel = 2;
-
 using GL = GLFrameWidget;
 
 // Vertex components are 16-bit; values beyond that range wrap, as the vertex space intends.
@@ -277,15 +274,17 @@ void GLFrameWidget::GLStepArea::WriteConstantHalf(const GLStepLine& line)
 
 // --- drawing -------------------------------------------------------------------------------------
 
-void GLFrameWidget::DrawStepSections(const GLStepLine& line, unsigned int primitive, int perSample, int limit,
-                                     float dx, float dy, const GLStepArea* denseArea)
+void GLFrameWidget::DrawStepSections(const GLStepLine& line, const std::vector<qint16>& vertices,
+                                     unsigned int primitive, int perSample, int limit, float dx, float dy)
 {
     std::vector<GLDrawSection> sections;
     MergeSections(line.XAxis(), line.DestXAxis(), sections);
     if (sections.empty())
         return;
-    const qint64 totalSrc = sections.back().iSrcTo;
-    const qint64 totalDst = sections.back().iDstTo;
+    // Samples spread over the whole trace axis and the rectangle over the whole screen axis, not
+    // over the parts that both show.
+    const qint64 totalSrc = line.XAxis().back().iPixelTo;
+    const qint64 totalDst = line.DestXAxis().back().iPixelTo;
     if (totalSrc <= 0 || totalDst <= 0)
         return;
     const qint64 samples = line.SampleCount();
@@ -300,128 +299,54 @@ void GLFrameWidget::DrawStepSections(const GLStepLine& line, unsigned int primit
         // Multiplied before dividing, so that whole pixels do not truncate to the one before.
         const qint64 x0 = s.iDstFrom > 0 ? s.iDstFrom * width / totalDst : 0;
         const qint64 x1 = s.iDstTo * width / totalDst;
-        const float scale = float(x1 - x0) / float(last - first);
-        const bool dense = last - first > ciDenseSamplesPerPixel * (x1 - x0);
-        if (dense && primitive == GL_LINE_STRIP) {
-            DrawDenseStrip(line, int(first * perSample), int((last - first) * perSample), first, float(x0), scale,
-                           int(x1 - x0), dx, dy);
-            continue;
-        }
-        if (dense && denseArea) {
-            DrawDenseArea(*denseArea, int(first), int(last - first), first, float(x0), scale, int(x1 - x0), line.Y());
-            continue;
-        }
         glPushMatrix();
         glTranslatef(dx, dy, 0);
         glTranslatef(float(x0), float(line.Y()), 0);
-        glScalef(scale, 1, 1);
-        glTranslatef(-float(first), 0, 0);
-        glDrawArrays(primitive, GLint(first * perSample), GLsizei((last - first) * perSample));
+        DrawStepVertices(vertices, primitive, int(first * perSample), int((last - first) * perSample), first,
+                         float(x1 - x0) / float(last - first));
         glPopMatrix();
     }
 }
 
-void GLFrameWidget::DrawDenseStrip(const GLStepLine& line, int firstVertex, int count, qint64 firstX, float x0,
-                                   float scale, int columns, float dx, float dy)
+void GLFrameWidget::DrawStepWhole(const GLStepLine& line, const std::vector<qint16>& vertices, unsigned int primitive,
+                                  float dx, float dy)
 {
-    if (count <= 0)
-        return;
-    const qint16* v = line.Vertices().data() + 2 * size_t(firstVertex);
-    std::vector<float>& spans = m_vDenseSpans;
-    spans.clear();
-    int column = int(std::floor(x0));
-    // The closing vertex sits on the right edge; it belongs to the last column, as a segment's end
-    // pixel is never drawn.
-    const int lastColumn = column + columns - 1;
-    int low = v[1], high = v[1];
-    // From the top of the highest row to the bottom of the lowest: the end pixel of a line is not drawn.
-    auto addSpan = [&] { spans.insert(spans.end(), {float(column), float(low), float(column), float(high + 1)}); };
-    qint64 x = firstX;
-    for (int k = 1; k < count; ++k) {
-        // The 16-bit x wraps beyond 32767; consecutive vertices differ by 0 to 2, so their
-        // difference taken in 16 bits recovers the true position.
-        x += static_cast<qint16>(v[2 * k] - v[2 * k - 2]);
-        const int c = std::min(int(std::floor(x0 + float(x - firstX) * scale)), lastColumn);
-        const int y = v[2 * k + 1];
-        low = std::min(low, y);
-        high = std::max(high, y);
-        if (c != column) {
-            addSpan(); // joined to this column's first row, as the segment between them would be
-            column = c;
-            low = high = y;
-        }
-    }
-    addSpan();
-    glPushMatrix();
-    glTranslatef(dx, dy + float(line.Y()), 0);
-    glVertexPointer(2, GL_FLOAT, 0, spans.data());
-    glDrawArrays(GL_LINES, 0, GLsizei(spans.size() / 2));
-    glVertexPointer(2, GL_SHORT, 0, line.Vertices().data());
-    glPopMatrix();
-}
-
-void GLFrameWidget::DrawDenseArea(const GLStepArea& area, int firstColumn, int count, qint64 firstX, float x0,
-                                  float scale, int columns, int y)
-{
-    if (count <= 0)
-        return;
-    const qint16* v = area.Vertices().data() + 8 * size_t(firstColumn);
-    std::vector<float>& quads = m_vDenseSpans;
-    quads.clear();
-    const int lastColumn = int(std::floor(x0)) + columns - 1;
-    int column = INT_MIN, top = 0, bottom = 0;
-    auto addQuad = [&] {
-        if (column == INT_MIN || bottom <= top)
-            return;
-        const float l = float(column), r = float(column + 1), t = float(top), b = float(bottom);
-        quads.insert(quads.end(), {l, t, r, t, r, b, l, b});
-    };
-    qint64 x = firstX;
-    for (int k = 0; k < count; ++k) {
-        const qint16* q = v + 8 * size_t(k);
-        if (k > 0)
-            x += static_cast<qint16>(q[0] - q[-8]);
-        // A column belongs to the pixel its middle falls in.
-        const int c = std::min(int(std::floor(x0 + (float(x - firstX) + 0.5f) * scale)), lastColumn);
-        const int low = std::min({q[1], q[3], q[5], q[7]}), high = std::max({q[1], q[3], q[5], q[7]});
-        if (c != column) {
-            addQuad();
-            column = c;
-            top = low;
-            bottom = high;
-        } else {
-            top = std::min(top, low);
-            bottom = std::max(bottom, high);
-        }
-    }
-    addQuad();
-    glPushMatrix();
-    glTranslatef(0, float(y), 0);
-    glVertexPointer(2, GL_FLOAT, 0, quads.data());
-    glDrawArrays(GL_QUADS, 0, GLsizei(quads.size() / 2));
-    glVertexPointer(2, GL_SHORT, 0, area.Vertices().data());
-    glPopMatrix();
-}
-
-void GLFrameWidget::DrawStepWhole(const GLStepLine& line, unsigned int primitive, int count, float dx, float dy,
-                                  const GLStepArea* denseArea)
-{
-    const float scale = float(line.Width()) / float(line.SampleCount());
-    const bool dense = line.SampleCount() > ciDenseSamplesPerPixel * line.Width();
-    if (dense && primitive == GL_LINE_STRIP) {
-        DrawDenseStrip(line, 0, count, 0, float(line.X()), scale, line.Width(), dx, dy);
-        return;
-    }
-    if (dense && denseArea) {
-        DrawDenseArea(*denseArea, 0, count / 4, 0, float(line.X()), scale, line.Width(), line.Y());
-        return;
-    }
     glPushMatrix();
     glTranslatef(dx, dy, 0);
     glTranslatef(float(line.X()), float(line.Y()), 0);
-    glScalef(float(line.Width()) / float(line.SampleCount()), 1, 1);
-    glDrawArrays(primitive, 0, count);
+    DrawStepVertices(vertices, primitive, 0, int(vertices.size() / 2), 0,
+                     float(line.Width()) / float(line.SampleCount()));
     glPopMatrix();
+}
+
+void GLFrameWidget::DrawStepVertices(const std::vector<qint16>& vertices, unsigned int primitive, int firstVertex,
+                                     int count, qint64 firstX, float scale)
+{
+    if (count <= 0)
+        return;
+    glScalef(scale, 1, 1);
+    // No vertex lies more than one sample to the right of the one before, so none lies beyond
+    // firstX + count.
+    if (firstX + count <= SHRT_MAX) {
+        glTranslatef(-float(firstX), 0, 0);
+        glVertexPointer(2, GL_SHORT, 0, vertices.data());
+        glDrawArrays(primitive, firstVertex, count);
+        return;
+    }
+    // Beyond that the 16-bit x wraps. Consecutive vertices lie -1 to 1 apart, so their difference
+    // taken in 16 bits recovers the position, here counted from the first vertex drawn.
+    const qint16* v = vertices.data() + 2 * size_t(firstVertex);
+    std::vector<float>& out = m_vStepVertices;
+    out.resize(2 * size_t(count));
+    qint64 x = 0;
+    for (size_t k = 0; k < size_t(count); ++k) {
+        if (k > 0)
+            x += static_cast<qint16>(v[2 * k] - v[2 * k - 2]);
+        out[2 * k] = float(x);
+        out[2 * k + 1] = float(v[2 * k + 1]);
+    }
+    glVertexPointer(2, GL_FLOAT, 0, out.data());
+    glDrawArrays(primitive, 0, count);
 }
 
 void GLFrameWidget::DrawStepLine(GLStepLine& line)
@@ -434,13 +359,14 @@ void GLFrameWidget::DrawStepLine(GLStepLine& line)
     const QPointF shift = BeginLineStyle(style);
     const float dx = float(shift.x()), dy = float(shift.y());
     glEnableClientState(GL_VERTEX_ARRAY);
-    glVertexPointer(2, GL_SHORT, 0, line.Vertices().data());
     BeginColor(style.FgColor());
+    // Every segment is drawn, however many fall in a pixel column: a span per column instead lit
+    // other pixels than the strip, for every pen.
     const int perSample = line.StepLineStyle() == eStepNone ? 1 : 2;
     if (line.HasAxes())
-        DrawStepSections(line, GL_LINE_STRIP, perSample, line.SampleCount(), dx, dy);
+        DrawStepSections(line, line.Vertices(), GL_LINE_STRIP, perSample, line.SampleCount(), dx, dy);
     else
-        DrawStepWhole(line, GL_LINE_STRIP, GLsizei(line.Vertices().size() / 2), dx, dy);
+        DrawStepWhole(line, line.Vertices(), GL_LINE_STRIP, dx, dy);
     EndColor(style.FgColor());
     glDisableClientState(GL_VERTEX_ARRAY);
     EndLineStyle(style);
@@ -459,15 +385,11 @@ void GLFrameWidget::DrawStepArea(GLStepArea& area)
                                   SameSections(reference->DestXAxis(), other->DestXAxis())));
     const QColor& colour = area.FillStyle().FgColor();
     glEnableClientState(GL_VERTEX_ARRAY);
-    glVertexPointer(2, GL_SHORT, 0, area.Vertices().data());
     BeginColor(colour);
-    // Every column of an area with a constant border reaches that border's row, so a pixel
-    // column's columns together cover one run of rows: dense areas are drawn as one quad per pixel.
-    const GLStepArea* dense = area.FirstBorder() && area.SecondBorder() ? nullptr : &area;
     if (axes)
-        DrawStepSections(*reference, GL_QUADS, 4, area.ColumnCount(), 0, 0, dense);
+        DrawStepSections(*reference, area.Vertices(), GL_QUADS, 4, area.ColumnCount(), 0, 0);
     else
-        DrawStepWhole(*reference, GL_QUADS, area.ColumnCount() * 4, FillShift(), FillShift(), dense);
+        DrawStepWhole(*reference, area.Vertices(), GL_QUADS, FillShift(), FillShift());
     EndColor(colour);
     glDisableClientState(GL_VERTEX_ARRAY);
 }
