@@ -13,82 +13,80 @@
 
 using GLBW = GLBaseWidget;
 using GL = GLFrameWidget;
+using Ints = std::vector<int>;
 
 namespace
 {
-GLLayoutVector Entries(std::initializer_list<GLLayoutEntry> entries)
+const int Max = GLBW::ciMaxCoord;
+
+GLLayoutVector Entries(const std::vector<GLLayoutEntry>& entries)
 {
     GLLayoutVector v;
     v.m_Entries = entries;
     return v;
 }
 
-std::vector<int> Sizes(const GLLayoutVector& v)
+Ints Sizes(const GLLayoutVector& v)
 {
-    std::vector<int> sizes;
+    Ints sizes;
     for (const GLLayoutEntry& e : v.m_Entries)
         sizes.push_back(e.m_iSize);
     return sizes;
 }
-
-const GLLayoutEntry Free{0, 2, GLBW::ciMaxCoord, 1.0};
 } // namespace
 
 TEST(Distribute, SharesByZoomWithinLimits)
 {
-    GLLayoutVector three = Entries({Free, Free, Free});
-    three.Distribute(100, 100, false, false);
-    EXPECT_EQ(Sizes(three), (std::vector<int>{33, 33, 34}));
-    EXPECT_DOUBLE_EQ(three.m_Entries[0].m_dZoom, 0.33);
-    EXPECT_DOUBLE_EQ(three.m_Entries[2].m_dZoom, 0.34);
-
-    GLLayoutVector two = Entries({Free, {0, 2, GLBW::ciMaxCoord, 0.5}});
-    two.Distribute(300, 300, false, false);
-    EXPECT_EQ(Sizes(two), (std::vector<int>{199, 101}));
-
-    GLLayoutVector tight = Entries({{0, 50, 80, 1.0}, {0, 40, 90, 1.0}});
-    tight.Distribute(60, 1000, false, false);
-    EXPECT_EQ(Sizes(tight), (std::vector<int>{50, 40})) << "below the minima every entry gets its minimum";
-    tight.Distribute(500, 1000, false, false);
-    EXPECT_EQ(Sizes(tight), (std::vector<int>{80, 90})) << "beyond the maxima every entry gets its maximum";
-    tight.Sum();
-    EXPECT_EQ(tight.m_iSize, 170);
-    EXPECT_EQ(tight.m_iMinimum, 90);
-    EXPECT_EQ(tight.m_iMaximum, 170);
-
-    GLLayoutVector unbounded = Entries({{0, 2, 300, 1.0}, {0, 2, GLBW::ciMaxCoord, 1.0}, {0, 2, 300, 1.0}});
+    const std::vector<GLLayoutEntry> free3 = {{0, 2, Max, 1.0}, {0, 2, Max, 1.0}, {0, 2, Max, 1.0}},
+                                     tight = {{0, 50, 80, 1.0}, {0, 40, 90, 1.0}},
+                                     small = {{0, 2, 1000, 0.1}, {0, 2, 1000, 0.1}};
+    const struct
+    {
+        std::vector<GLLayoutEntry> entries;
+        int target, limit;
+        bool forward, backward;
+        Ints sizes;
+    } cases[] = {{free3, 100, 100, false, false, {33, 33, 34}},
+                 {{{0, 2, Max, 1.0}, {0, 2, Max, 0.5}}, 300, 300, false, false, {199, 101}},
+                 {tight, 60, 1000, false, false, {50, 40}},   // below the minima: every minimum
+                 {tight, 500, 1000, false, false, {80, 90}},  // beyond the maxima: every maximum
+                 {small, 100, 200, true, false, {80, 20}},    // forward grows the first entry first
+                 {small, 100, 200, false, true, {20, 80}}};
+    for (const auto& c : cases) {
+        GLLayoutVector v = Entries(c.entries);
+        v.Distribute(c.target, c.limit, c.forward, c.backward);
+        EXPECT_EQ(Sizes(v), c.sizes) << "target " << c.target << " forward " << c.forward << c.backward;
+        if (c.sizes == Ints{33, 33, 34}) {
+            EXPECT_DOUBLE_EQ(v.m_Entries[0].m_dZoom, 0.33) << "the zooms become the shares";
+            EXPECT_DOUBLE_EQ(v.m_Entries[2].m_dZoom, 0.34);
+        }
+        if (c.sizes == Ints{80, 90}) {
+            v.Sum();
+            EXPECT_EQ(Ints({v.m_iSize, v.m_iMinimum, v.m_iMaximum}), Ints({170, 90, 170}));
+        }
+    }
+    GLLayoutVector unbounded = Entries({{0, 2, 300, 1.0}, {0, 2, Max, 1.0}, {0, 2, 300, 1.0}});
     unbounded.Sum();
-    EXPECT_EQ(unbounded.m_iMaximum, GLBW::ciMaxCoord) << "an unbounded entry makes the sum unbounded";
+    EXPECT_EQ(unbounded.m_iMaximum, Max) << "an unbounded entry makes the sum unbounded";
 
-    GLLayoutVector forward = Entries({{0, 2, 1000, 0.1}, {0, 2, 1000, 0.1}});
-    forward.Distribute(100, 200, true, false);
-    EXPECT_EQ(Sizes(forward), (std::vector<int>{80, 20})) << "forward grows the first entry first";
-    GLLayoutVector backward = Entries({{0, 2, 1000, 0.1}, {0, 2, 1000, 0.1}});
-    backward.Distribute(100, 200, false, true);
-    EXPECT_EQ(Sizes(backward), (std::vector<int>{20, 80}));
-}
-
-TEST(Distribute, SplitMovesTheEntriesNextToTheBoundaryFirst)
-{
-    GLLayoutVector before = Entries({{0, 20, GLBW::ciMaxCoord, 0.25}, {0, 20, GLBW::ciMaxCoord, 0.25}});
-    GLLayoutVector after = before;
+    // A split moves the entries next to the boundary first.
+    GLLayoutVector before = Entries({{0, 20, Max, 0.25}, {0, 20, Max, 0.25}}), after = before;
     TestLayout::CalcSplit(before, after, 150, 400);
-    EXPECT_EQ(Sizes(before), (std::vector<int>{100, 50}));
-    EXPECT_EQ(Sizes(after), (std::vector<int>{150, 100}));
+    EXPECT_EQ(Sizes(before), Ints({100, 50}));
+    EXPECT_EQ(Sizes(after), Ints({150, 100}));
 }
 
 TEST(Distribute, RandomEntrySetsStayWithinLimitsAndReachReachableTargets)
 {
     std::mt19937 rng(20261206);
+    std::uniform_int_distribution<int> count(1, 7), minimum(2, 120), extra(0, 400), target(-10, 2000), mode(0, 2);
+    std::uniform_real_distribution<double> zoom(0.0, 3.0);
     for (int round = 0; round < 2000; ++round) {
-        std::uniform_int_distribution<int> count(1, 7), minimum(2, 120), extra(0, 400), target(-10, 2000), mode(0, 2);
-        std::uniform_real_distribution<double> zoom(0.0, 3.0);
         GLLayoutVector v;
         std::ostringstream input;
-        const int n = count(rng);
-        for (int i = 0; i < n; ++i) {
+        for (int i = 0, n = count(rng); i < n; ++i) {
             const int lo = minimum(rng);
-            const int hi = extra(rng) % 5 == 0 ? GLBW::ciMaxCoord : lo + extra(rng);
+            const int hi = extra(rng) % 5 == 0 ? Max : lo + extra(rng);
             v.m_Entries.push_back({0, lo, hi, zoom(rng)});
             input << "(" << lo << "," << hi << "," << v.m_Entries.back().m_dZoom << ")";
         }
@@ -109,16 +107,13 @@ TEST(Distribute, RandomEntrySetsStayWithinLimitsAndReachReachableTargets)
     }
 }
 
-TEST(Panel, PlacementPropertiesClampAndFreezeInALayout)
+TEST(Panel, PropertiesClampAreCheckedAndFreezeInALayout)
 {
     RecordingErrorHandler errors;
     GLBaseWidget p("p");
-    EXPECT_TRUE(p.SetHorizontalZoom(0.0));
-    EXPECT_EQ(p.GetHorizontalZoom(), 0.1);
-    EXPECT_TRUE(p.SetHorizontalZoom(25.0));
-    EXPECT_EQ(p.GetHorizontalZoom(), 10.0);
-    EXPECT_TRUE(p.SetHorizontalAlignment("x", GLBW::eAlignLeft, 1e-9));
-    EXPECT_EQ(p.GetHorizontalZoom(), 0.1);
+    EXPECT_TRUE(p.SetHorizontalZoom(0.0) && p.GetHorizontalZoom() == 0.1);
+    EXPECT_TRUE(p.SetHorizontalZoom(25.0) && p.GetHorizontalZoom() == 10.0);
+    EXPECT_TRUE(p.SetHorizontalAlignment("x", GLBW::eAlignLeft, 1e-9) && p.GetHorizontalZoom() == 0.1);
     EXPECT_TRUE(p.SetVerticalZoom(std::nan("")));
     EXPECT_EQ(p.GetVerticalZoom(), 1.0) << "a zoom that is no number gets the neutral weight";
     EXPECT_TRUE(p.SetName(nullptr));
@@ -127,6 +122,17 @@ TEST(Panel, PlacementPropertiesClampAndFreezeInALayout)
     EXPECT_EQ(p.parentWidget(), nullptr);
     EXPECT_EQ(p.GetFrameWidget(), nullptr);
     EXPECT_TRUE(errors.vLogged.empty());
+
+    // Limits beyond the coordinate range are reported and held to it.
+    p.setMinimumWidth(1);
+    p.setMaximumWidth(1000001);
+    p.setMinimumHeight(0);
+    p.setMaximumHeight(2000000);
+    EXPECT_EQ(Ints({p.minimumWidth(), p.maximumWidth()}), Ints({2, 1000000}));
+    p.setMinimumWidth(2);
+    p.setMaximumWidth(1000000);
+    p.setMaximumWidth(0);
+    EXPECT_EQ(p.maximumWidth(), 0) << "a maximum below the minimum is accepted";
 
     GLLayout layout;
     ASSERT_TRUE(p.SetName("p") && p.SetHorizontalAlignment("", GLBW::eAlignRight, 1.0));
@@ -137,16 +143,18 @@ TEST(Panel, PlacementPropertiesClampAndFreezeInALayout)
     EXPECT_TRUE(p.IsGlobalVisible());
     EXPECT_FALSE(p.SetHorizontalAlignment("a", GLBW::eAlignLeft, 1.0));
     EXPECT_FALSE(p.SetVerticalAlignment("a", GLBW::eAlignTop, 1.0));
-    EXPECT_FALSE(p.SetHorizontalZoom(2.0));
-    EXPECT_FALSE(p.SetVerticalZoom(2.0));
-    EXPECT_FALSE(p.SetVisibilityMaster("a"));
-    const std::vector<const char*> functions = {"SetName", "SetVisible", "SetHorizontalAlignment",
-                                                "SetVerticalAlignment", "SetHorizontalZoom", "SetVerticalZoom",
-                                                "SetVisibilityMaster"};
-    ASSERT_EQ(errors.vLogged.size(), functions.size());
-    for (size_t i = 0; i < functions.size(); ++i) {
-        EXPECT_EQ(errors.vLogged[i].sMessage, "m_pSplitGroup != 0");
-        EXPECT_EQ(errors.vLogged[i].sFunction, functions[i]);
+    EXPECT_FALSE(p.SetHorizontalZoom(2.0) || p.SetVerticalZoom(2.0) || p.SetVisibilityMaster("a"));
+    const std::vector<std::pair<const char*, const char*>> expected = {
+        {"w < ciMinCoord", "setMinimumWidth"},       {"w > ciMaxCoord", "setMaximumWidth"},
+        {"h < ciMinCoord", "setMinimumHeight"},      {"h > ciMaxCoord", "setMaximumHeight"},
+        {"m_pSplitGroup != 0", "SetName"},           {"m_pSplitGroup != 0", "SetVisible"},
+        {"m_pSplitGroup != 0", "SetHorizontalAlignment"}, {"m_pSplitGroup != 0", "SetVerticalAlignment"},
+        {"m_pSplitGroup != 0", "SetHorizontalZoom"}, {"m_pSplitGroup != 0", "SetVerticalZoom"},
+        {"m_pSplitGroup != 0", "SetVisibilityMaster"}};
+    ASSERT_EQ(errors.vLogged.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(errors.vLogged[i].sMessage, expected[i].first);
+        EXPECT_EQ(errors.vLogged[i].sFunction, expected[i].second);
         EXPECT_EQ(errors.vLogged[i].sClass, "GLBaseWidget");
         EXPECT_TRUE(errors.vLogged[i].sFile.endsWith("controls/glbase/glbasewidget"));
     }
@@ -154,51 +162,8 @@ TEST(Panel, PlacementPropertiesClampAndFreezeInALayout)
     EXPECT_TRUE(p.isVisible());
 }
 
-TEST(Panel, LimitsAreCheckedAndMarkTheLayoutForTheNextFrame)
-{
-    RecordingErrorHandler errors;
-    GLBaseWidget p("p");
-    p.setMinimumWidth(1);
-    p.setMaximumWidth(1000001);
-    p.setMinimumHeight(0);
-    p.setMaximumHeight(2000000);
-    ASSERT_EQ(errors.vLogged.size(), 4u);
-    EXPECT_EQ(errors.vLogged[0].sMessage, "w < ciMinCoord");
-    EXPECT_EQ(errors.vLogged[1].sMessage, "w > ciMaxCoord");
-    EXPECT_EQ(errors.vLogged[2].sMessage, "h < ciMinCoord");
-    EXPECT_EQ(errors.vLogged[3].sMessage, "h > ciMaxCoord");
-    EXPECT_EQ(errors.vLogged[3].sFunction, "setMaximumHeight");
-    EXPECT_EQ(p.minimumWidth(), 2);
-    EXPECT_EQ(p.maximumWidth(), 1000000);
-    p.setMinimumWidth(2);
-    p.setMaximumWidth(1000000);
-    p.setMaximumWidth(0);
-    EXPECT_EQ(errors.vLogged.size(), 4u);
-    EXPECT_EQ(p.maximumWidth(), 0) << "a maximum below the minimum is accepted";
-
-    // In a layout a limit change takes effect at the next frame, not at once.
-    GLLayout layout;
-    RecordingPanel a("a"), b("b");
-    b.SetVerticalAlignment("a", GLBW::eAlignBottom, 1.0);
-    ASSERT_TRUE(layout.AddWidget(&a) && layout.AddWidget(&b));
-    ResizeLayout(layout, 200, 200);
-    EXPECT_EQ(b.height(), 100);
-    b.setMinimumHeight(150);
-    EXPECT_EQ(b.height(), 100);
-    QImage img;
-    ASSERT_TRUE(layout.RenderToImage(&img));
-    EXPECT_EQ(Rect(b), QRect(0, 40, 200, 160));
-    EXPECT_EQ(Rect(a), QRect(0, 0, 200, 40));
-
-    // An unchanged size sends no resize event, but the position still follows.
-    const int resizes = b.iResizes;
-    ResizeLayout(layout, 200, 200);
-    EXPECT_EQ(b.iResizes, resizes);
-    ResizeLayout(layout, 200, 300);
-    EXPECT_EQ(b.iResizes, resizes + 1);
-}
-
-TEST(Panel, HostedWidgetFollowsThePanel)
+// B below A; B's limit changes take effect at the next frame, and a hosted widget follows B.
+TEST(Panel, LimitsApplyAtTheNextFrameAndAHostedWidgetFollows)
 {
     RecordingErrorHandler errors;
     GLLayout layout;
@@ -208,16 +173,28 @@ TEST(Panel, HostedWidgetFollowsThePanel)
     b.SetVerticalAlignment("a", GLBW::eAlignBottom, 1.0);
     b.SetQWidget(&hosted);
     EXPECT_TRUE(b.IsBorderWidget()) << "a hosting panel gets no strip";
-    EXPECT_EQ(b.minimumHeight(), 30);
-    EXPECT_EQ(b.maximumHeight(), 1000000);
+    EXPECT_EQ(Ints({b.minimumHeight(), b.maximumHeight()}), Ints({30, 1000000}));
     ASSERT_TRUE(errors.Logged("h > ciMaxCoord")) << "Qt's unbounded height is beyond the panel's range";
     ASSERT_TRUE(layout.AddWidget(&a) && layout.AddWidget(&b));
     ResizeLayout(layout, 120, 100);
     EXPECT_EQ(hosted.geometry(), QRect(0, 41, 120, 59));
     EXPECT_FALSE(hosted.isHidden());
+    b.setMinimumHeight(90);
+    EXPECT_EQ(b.height(), 59);
+    QImage img;
+    ASSERT_TRUE(layout.RenderToImage(&img));
+    EXPECT_EQ(Rect(a), QRect(0, 0, 120, 9));
+    EXPECT_EQ(Rect(b), QRect(0, 9, 120, 91));
+    EXPECT_EQ(hosted.geometry(), Rect(b));
+
+    // An unchanged size sends no resize event, but the position still follows.
+    const int resizes = b.iResizes;
+    ResizeLayout(layout, 120, 100);
+    EXPECT_EQ(b.iResizes, resizes);
+    ResizeLayout(layout, 120, 200);
+    EXPECT_EQ(b.iResizes, resizes + 1);
     layout.Show(&b, false);
     EXPECT_TRUE(hosted.isHidden());
-    EXPECT_EQ(b.GetLayoutWidget(), &layout);
 }
 
 namespace
@@ -236,12 +213,12 @@ struct TreeFixture
         errors.vLogged.clear();
     }
     // Adds w and expects exactly this failure, with the tree unchanged.
-    void ExpectFailure(GLBaseWidget& w, const char* message)
+    void ExpectFailure(GLBaseWidget& w, const std::string& message)
     {
         const std::string before = DumpTree(layout.GetRootGroup());
         EXPECT_FALSE(layout.AddWidget(&w)) << message;
         ASSERT_FALSE(errors.vLogged.empty()) << message;
-        EXPECT_EQ(errors.vLogged.back().sMessage, message);
+        EXPECT_EQ(errors.vLogged.back().sMessage, message.c_str());
         EXPECT_EQ(errors.vLogged.back().sFunction, "AddWidget");
         EXPECT_EQ(errors.vLogged.back().sClass, "GLFrameWidget");
         EXPECT_EQ(DumpTree(layout.GetRootGroup()), before) << message;
@@ -249,15 +226,6 @@ struct TreeFixture
             EXPECT_EQ(w.GetLayoutWidget(), nullptr) << message;
     }
 };
-
-std::unique_ptr<RecordingPanel> Panel(const char* h, GLBW::eHorizontalAlignment ha, const char* v,
-                                      GLBW::eVerticalAlignment va)
-{
-    auto p = std::make_unique<RecordingPanel>("W");
-    p->SetHorizontalAlignment(h, ha, 1.0);
-    p->SetVerticalAlignment(v, va, 1.0);
-    return p;
-}
 } // namespace
 
 TEST(Tree, EveryPlacementFailureIsReportedAndChangesNothing)
@@ -268,54 +236,56 @@ TEST(Tree, EveryPlacementFailureIsReportedAndChangesNothing)
         EXPECT_FALSE(f.layout.AddWidget(nullptr));
         EXPECT_EQ(f.errors.vLogged.back().sMessage, "pWidget == 0");
         f.ExpectFailure(f.a, "Widget found");
-        f.ExpectFailure(*Panel("", GLBW::eAlignRight, "", GLBW::eAlignBottom), "No master");
-        f.ExpectFailure(*Panel("A", GLBW::eAlignSameColumn, "A", GLBW::eAlignSameRow),
-                        "Parent of horizontal master is vertical");
-        f.ExpectFailure(*Panel("R", GLBW::eAlignSameColumn, "R", GLBW::eAlignSameRow),
-                        "Parent of vertical master is horizontal");
-        f.ExpectFailure(*Panel("R", GLBW::eAlignSameColumn, "B", GLBW::eAlignSameRow),
-                        "Parents of horizontal/vertical master doesn't match");
-        f.ExpectFailure(*Panel("R", GLBW::eAlignSameColumn, "", GLBW::eAlignBottom),
-                        "Parent of horizontal master is horizontal");
-        f.ExpectFailure(*Panel("A", GLBW::eAlignSameColumn, "B", GLBW::eAlignBottom),
-                        "Parent of vertical master doesn't match");
-        f.ExpectFailure(*Panel("A", GLBW::eAlignRight, "R", GLBW::eAlignSameRow),
-                        "Parent of horizontal master doesn't match");
-        f.ExpectFailure(*Panel("A", GLBW::eAlignRight, "A", GLBW::eAlignBottom), "Horizontal and vertical master");
-        f.ExpectFailure(*Panel("nobody", GLBW::eAlignRight, "", GLBW::eAlignBottom), "No master");
+        const struct
+        {
+            const char* h;
+            GLBW::eHorizontalAlignment ha;
+            const char* v;
+            GLBW::eVerticalAlignment va;
+            const char* message;
+        } cases[] = {{"", GLBW::eAlignRight, "", GLBW::eAlignBottom, "No master"},
+                     {"A", GLBW::eAlignSameColumn, "A", GLBW::eAlignSameRow, "Parent of horizontal master is vertical"},
+                     {"R", GLBW::eAlignSameColumn, "R", GLBW::eAlignSameRow, "Parent of vertical master is horizontal"},
+                     {"R", GLBW::eAlignSameColumn, "B", GLBW::eAlignSameRow,
+                      "Parents of horizontal/vertical master doesn't match"},
+                     {"R", GLBW::eAlignSameColumn, "", GLBW::eAlignBottom, "Parent of horizontal master is horizontal"},
+                     {"A", GLBW::eAlignSameColumn, "B", GLBW::eAlignBottom, "Parent of vertical master doesn't match"},
+                     {"A", GLBW::eAlignRight, "R", GLBW::eAlignSameRow, "Parent of horizontal master doesn't match"},
+                     {"A", GLBW::eAlignRight, "A", GLBW::eAlignBottom, "Horizontal and vertical master"},
+                     {"nobody", GLBW::eAlignRight, "", GLBW::eAlignBottom, "No master"}};
+        for (const auto& c : cases) {
+            RecordingPanel w("W");
+            w.SetHorizontalAlignment(c.h, c.ha, 1.0);
+            w.SetVerticalAlignment(c.v, c.va, 1.0);
+            f.ExpectFailure(w, c.message);
+        }
         EXPECT_EQ(f.errors.vLogged[f.errors.vLogged.size() - 2].sMessage, "Widget name not found");
         EXPECT_EQ(f.errors.vLogged[f.errors.vLogged.size() - 2].sFunction, "nobody");
     }
-    {
-        RecordingErrorHandler errors;
-        GLLayout layout;
-        RecordingPanel first("first");
-        first.SetVerticalAlignment("X", GLBW::eAlignBottom, 1.0);
-        EXPECT_FALSE(layout.AddWidget(&first));
-        EXPECT_EQ(errors.vLogged.back().sMessage, "Root master");
-        EXPECT_EQ(layout.GetRootGroup(), nullptr);
-        first.SetVerticalAlignment("", GLBW::eAlignBottom, 1.0);
-        ASSERT_TRUE(layout.AddWidget(&first));
-        EXPECT_EQ(DumpTree(layout.GetRootGroup()), "H[V[first]]");
-        ASSERT_TRUE(layout.RemoveWidget(&first));
-        RecordingPanel second("second");
-        EXPECT_FALSE(layout.AddWidget(&second));
-        EXPECT_EQ(errors.vLogged.back().sMessage, "m_pRootGroup != 0") << "the emptied tree still exists";
-        layout.RemoveWidgets();
-        EXPECT_TRUE(layout.AddWidget(&second));
-        EXPECT_EQ(DumpTree(layout.GetRootGroup()), "H[V[second]]");
-        // A panel lives in one layout at a time.
-        GLLayout other;
-        EXPECT_FALSE(other.AddWidget(&second));
-        EXPECT_EQ(errors.vLogged.back().sMessage, "Widget found");
-        EXPECT_EQ(second.GetLayoutWidget(), &layout);
-    }
+    RecordingErrorHandler errors;
+    GLLayout layout;
+    RecordingPanel first("first"), second("second");
+    first.SetVerticalAlignment("X", GLBW::eAlignBottom, 1.0);
+    EXPECT_FALSE(layout.AddWidget(&first));
+    EXPECT_EQ(errors.vLogged.back().sMessage, "Root master");
+    EXPECT_EQ(layout.GetRootGroup(), nullptr);
+    first.SetVerticalAlignment("", GLBW::eAlignBottom, 1.0);
+    ASSERT_TRUE(layout.AddWidget(&first) && layout.RemoveWidget(&first));
+    EXPECT_FALSE(layout.AddWidget(&second));
+    EXPECT_EQ(errors.vLogged.back().sMessage, "m_pRootGroup != 0") << "the emptied tree still exists";
+    layout.RemoveWidgets();
+    EXPECT_TRUE(layout.AddWidget(&second));
+    EXPECT_EQ(DumpTree(layout.GetRootGroup()), "H[V[second]]");
+    GLLayout other; // a panel lives in one layout at a time
+    EXPECT_FALSE(other.AddWidget(&second));
+    EXPECT_EQ(errors.vLogged.back().sMessage, "Widget found");
+    EXPECT_EQ(second.GetLayoutWidget(), &layout);
 }
 
 TEST(Tree, OrdersOfColumnAndTopAdditions)
 {
     GLLayout below, above;
-    RecordingPanel a1("A"), b1("B"), c1("C"), d1("D"), a2("A"), b2("B"), c2("C"), d2("D");
+    RecordingPanel a1("A"), b1("B"), c1("C"), d1("D"), a2("A"), b2("B"), c2("C"), d2("D"), twin("A");
     ASSERT_TRUE(below.AddWidget(&a1) && above.AddWidget(&a2));
     for (RecordingPanel* p : {&b1, &c1, &d1}) {
         p->SetHorizontalAlignment("A", GLBW::eAlignSameColumn, 1.0);
@@ -327,9 +297,7 @@ TEST(Tree, OrdersOfColumnAndTopAdditions)
     }
     EXPECT_EQ(DumpTree(below.GetRootGroup()), "H[V[A,B,C,D]]");
     EXPECT_EQ(DumpTree(above.GetRootGroup()), "H[V[H[V[D]],H[V[C]],H[V[B]],A]]");
-
     // Names need not be unique: the first added wins every lookup.
-    RecordingPanel twin("A");
     twin.SetHorizontalAlignment("A", GLBW::eAlignLeft, 1.0);
     ASSERT_TRUE(below.AddWidget(&twin));
     EXPECT_EQ(below.FindWidget("A"), &a1);
@@ -344,50 +312,23 @@ TEST(Tree, StandardLayoutWithItsAdders)
     EXPECT_FALSE(layout.AddLeftWidget(&l1, 1.0)) << "no standard layout yet";
     ASSERT_TRUE(layout.CreateStdLayout(1.0));
     EXPECT_FALSE(layout.CreateStdLayout(1.0));
-    EXPECT_TRUE(layout.AddLeftWidget(nullptr, 1.0));
-    EXPECT_TRUE(layout.AddTopWidget(nullptr));
-    ASSERT_TRUE(layout.AddLeftRightWidget(&l1, &r1, 1.0));
-    ASSERT_TRUE(layout.AddTopWidget(&t1));
-    ASSERT_TRUE(layout.AddBottomWidget(&b1));
+    EXPECT_TRUE(layout.AddLeftWidget(nullptr, 1.0) && layout.AddTopWidget(nullptr));
+    ASSERT_TRUE(layout.AddLeftRightWidget(&l1, &r1, 1.0) && layout.AddTopWidget(&t1) && layout.AddBottomWidget(&b1));
     EXPECT_EQ(DumpTree(layout.GetRootGroup()),
               "H[V[T1UpperBorderWidget,T1,Top,"
               "H[V[Left,H[V[L1UpperBorderWidget,L1]]],V[Border],V*[H[Right*],H[R1*],H[R1UpperBorderWidget*]]],"
               "H[V[B1UpperBorderWidget,B1,Bottom]]]]");
     EXPECT_FALSE(layout.AddTopWidget(&t1));
     EXPECT_EQ(errors.vLogged.back().sMessage, "Widget found");
-    for (const char* name : {"Top", "Left", "Border", "Right", "Bottom"})
+    for (const char* name : {"Top", "Left", "Right", "Bottom"})
         EXPECT_NE(layout.FindWidget(name), nullptr) << name;
     EXPECT_TRUE(layout.FindWidget("Border")->IsBorderWidget());
 }
 
-TEST(Tree, RemovalLeavesAnEmptyLeafAndAllowsReAdding)
+TEST(Tree, RemovalLeavesAnEmptyLeafAndShowFollowsVisibilityMasters)
 {
     GLLayout layout;
-    RecordingPanel a("A"), b("B", false);
-    b.SetVerticalAlignment("A", GLBW::eAlignBottom, 1.0);
-    ASSERT_TRUE(layout.AddWidget(&a) && layout.AddWidget(&b));
-    ResizeLayout(layout, 100, 100);
-    EXPECT_EQ(layout.FindWidget(QPoint(50, 90)), &b);
-    EXPECT_EQ(DumpTree(layout.GetRootGroup()), "H[V[A,H[V[BUpperBorderWidget,B]]]]");
-    EXPECT_TRUE(layout.RemoveWidget(&b));
-    EXPECT_FALSE(layout.RemoveWidget(&b));
-    EXPECT_FALSE(layout.RemoveWidget(nullptr));
-    EXPECT_EQ(DumpTree(layout.GetRootGroup()), "H[V[A,H[V[-,-]]]]") << "the strip went with it";
-    EXPECT_FALSE(layout.IsLayoutVisible(&b));
-    EXPECT_FALSE(b.isVisible());
-    EXPECT_EQ(b.GetLayoutWidget(), nullptr);
-    ResizeLayout(layout, 100, 101);
-    for (int y = 0; y < 101; y += 5)
-        EXPECT_NE(layout.FindWidget(QPoint(50, y)), &b);
-    ASSERT_TRUE(layout.AddWidget(&b)) << "the old masters still fit";
-    EXPECT_EQ(DumpTree(layout.GetRootGroup()), "H[V[A,H[V[-,-]],H[V[BUpperBorderWidget,B]]]]");
-    EXPECT_TRUE(b.isVisible());
-}
-
-TEST(Tree, ShowAndVisibilityMasters)
-{
-    GLLayout layout;
-    RecordingPanel a("A"), b("B"), c("C");
+    RecordingPanel a("A"), b("B", false), c("C");
     b.SetVerticalAlignment("A", GLBW::eAlignBottom, 1.0);
     c.SetVerticalAlignment("A", GLBW::eAlignBottom, 1.0);
     c.SetVisibilityMaster("B");
@@ -395,19 +336,33 @@ TEST(Tree, ShowAndVisibilityMasters)
     ResizeLayout(layout, 90, 90);
     EXPECT_EQ(Rect(c), QRect(0, 60, 90, 30));
     b.setVisible(false);
-    EXPECT_FALSE(b.isVisible());
     EXPECT_FALSE(c.isVisible()) << "it follows its hidden visibility master";
     EXPECT_EQ(Rect(a), QRect(0, 0, 90, 90));
     EXPECT_EQ(layout.FindWidget(QPoint(10, 80)), &a);
     b.setVisible(true);
     EXPECT_TRUE(c.isVisible());
     EXPECT_EQ(Rect(c), QRect(0, 60, 90, 30));
+
+    EXPECT_EQ(layout.FindWidget(QPoint(50, 45)), &b);
+    ASSERT_TRUE(layout.RemoveWidget(&c));
+    EXPECT_EQ(DumpTree(layout.GetRootGroup()), "H[V[A,H[V[BUpperBorderWidget,B]],H[V[-]]]]");
+    EXPECT_TRUE(layout.RemoveWidget(&b));
+    EXPECT_FALSE(layout.RemoveWidget(&b) || layout.RemoveWidget(nullptr));
+    EXPECT_EQ(DumpTree(layout.GetRootGroup()), "H[V[A,H[V[-,-]],H[V[-]]]]") << "the strip went with it";
+    EXPECT_FALSE(layout.IsLayoutVisible(&b) || b.isVisible());
+    EXPECT_EQ(b.GetLayoutWidget(), nullptr);
+    ResizeLayout(layout, 90, 91);
+    for (int y = 0; y < 91; y += 5)
+        EXPECT_EQ(layout.FindWidget(QPoint(50, y)), &a) << y;
+    ASSERT_TRUE(layout.AddWidget(&b)) << "the old masters still fit";
+    EXPECT_EQ(DumpTree(layout.GetRootGroup()), "H[V[A,H[V[-,-]],H[V[-]],H[V[BUpperBorderWidget,B]]]]");
+    EXPECT_TRUE(b.isVisible());
 }
 
-TEST(Arithmetic, GroupLimits)
+TEST(Arithmetic, GroupLimitsAndPanelsFarPastTheWindow)
 {
-    GLLayout row, column;
-    RecordingPanel a("A"), b("B"), c("C"), d("D");
+    GLLayout row, column, mixed, far;
+    RecordingPanel a("A"), b("B"), c("C"), d("D"), narrow("N"), wide("W"), f1("F1"), f2("F2"), f3("F3");
     a.setMinimumWidth(20);
     a.setMinimumHeight(7);
     b.setMinimumWidth(30);
@@ -419,11 +374,7 @@ TEST(Arithmetic, GroupLimits)
     d.setMaximumWidth(200);
     d.SetHorizontalAlignment("C", GLBW::eAlignSameColumn, 1.0);
     ASSERT_TRUE(column.AddWidget(&c) && column.AddWidget(&d));
-    EXPECT_EQ(column.maximumSize().width(), 200) << "a column is as wide as its narrowest bounded panel";
-    EXPECT_EQ(column.maximumSize().height(), 1000000);
-
-    GLLayout mixed;
-    RecordingPanel narrow("N"), wide("W");
+    EXPECT_EQ(column.maximumSize(), QSize(200, 1000000)) << "a column is as wide as its narrowest bounded panel";
     narrow.setMaximumWidth(16);
     wide.SetHorizontalAlignment("N", GLBW::eAlignSameColumn, 1.0);
     ASSERT_TRUE(mixed.AddWidget(&narrow) && mixed.AddWidget(&wide));
@@ -431,41 +382,37 @@ TEST(Arithmetic, GroupLimits)
     ResizeLayout(mixed, 300, 200);
     EXPECT_EQ(narrow.width(), 300) << "across its column a panel takes the column's width, limit or not";
     EXPECT_EQ(narrow.height() + wide.height(), 200);
-}
 
-// Panels wider than the window lie past it, more than a million pixels out, where they are.
-TEST(Arithmetic, PanelsFarPastTheWindowKeepTheirPlaces)
-{
-    GLLayout row;
-    RecordingPanel a("A"), b("B"), c("C");
-    for (RecordingPanel* p : {&a, &b, &c})
-        p->setMinimumWidth(GLBW::ciMaxCoord);
-    b.SetHorizontalAlignment("A", GLBW::eAlignRight, 1.0);
-    c.SetHorizontalAlignment("B", GLBW::eAlignRight, 1.0);
-    ASSERT_TRUE(row.AddWidget(&a) && row.AddWidget(&b) && row.AddWidget(&c));
-    ResizeLayout(row, 100, 50);
-    EXPECT_EQ(Rect(b), QRect(1000000, 0, 1000000, 50));
-    EXPECT_EQ(Rect(c), QRect(2000000, 0, 1000000, 50));
-    EXPECT_EQ(row.FindWidget(QPoint(50, 25)), &a);
+    // Panels wider than the window lie past it, more than a million pixels out, where they are.
+    for (RecordingPanel* p : {&f1, &f2, &f3})
+        p->setMinimumWidth(Max);
+    f2.SetHorizontalAlignment("F1", GLBW::eAlignRight, 1.0);
+    f3.SetHorizontalAlignment("F2", GLBW::eAlignRight, 1.0);
+    ASSERT_TRUE(far.AddWidget(&f1) && far.AddWidget(&f2) && far.AddWidget(&f3));
+    ResizeLayout(far, 100, 50);
+    EXPECT_EQ(Rect(f2), QRect(1000000, 0, 1000000, 50));
+    EXPECT_EQ(Rect(f3), QRect(2000000, 0, 1000000, 50));
+    EXPECT_EQ(far.FindWidget(QPoint(50, 25)), &f1);
 }
 
 namespace
 {
-// The standard layout with two left/right rows, each panel filled with its own colour.
+const QRgb Red = 0xFFFF0000, Blue = 0xFF0000FF, Yellow = 0xFFFFFF00, Magenta = 0xFFFF00FF, Green = 0xFF00FF00;
+
+// The standard layout with two left/right rows, each panel filled with its own colour, borders green.
 struct StdFixture
 {
-    TestLayout layout;
+    GLLayout layout;
     RecordingPanel l1{"L1", false}, r1{"R1", false}, l2{"L2", false}, r2{"R2", false};
+    RecordingPanel* panels[4] = {&l1, &r1, &l2, &r2};
     StdFixture()
     {
-        layout.SetBorderStyle(GL::GLFillStyle(GL::eFillSolid, QColor(0, 255, 0), QColor()));
-        const QColor colours[] = {QColor(255, 0, 0), QColor(0, 0, 255), QColor(255, 255, 0), QColor(255, 0, 255)};
-        RecordingPanel* panels[] = {&l1, &r1, &l2, &r2};
+        layout.SetBorderStyle(GL::GLFillStyle(GL::eFillSolid, QColor(Green), QColor()));
+        const QRgb colours[] = {Red, Blue, Yellow, Magenta};
         for (int i = 0; i < 4; ++i)
-            panels[i]->SetBackgroundStyle(GL::GLFillStyle(GL::eFillSolid, colours[i], QColor()));
+            panels[i]->SetBackgroundStyle(GL::GLFillStyle(GL::eFillSolid, QColor(colours[i]), QColor()));
         EXPECT_TRUE(layout.CreateStdLayout(1.0));
-        EXPECT_TRUE(layout.AddLeftRightWidget(&l1, &r1, 1.0));
-        EXPECT_TRUE(layout.AddLeftRightWidget(&l2, &r2, 1.0));
+        EXPECT_TRUE(layout.AddLeftRightWidget(&l1, &r1, 1.0) && layout.AddLeftRightWidget(&l2, &r2, 1.0));
     }
 };
 
@@ -477,9 +424,8 @@ void ExpectFilled(const QImage& img, const QRect& r, QRgb colour)
         for (int x = r.left(); x <= r.right(); ++x)
             wrong += img.pixel(x, y) != colour;
     EXPECT_EQ(wrong, 0) << "inside " << r.x() << "," << r.y() << " " << r.width() << "x" << r.height();
-    const QPoint outside[] = {{r.left() - 1, r.top()}, {r.right() + 1, r.bottom()}, {r.left(), r.top() - 1},
-                              {r.right(), r.bottom() + 1}};
-    for (const QPoint& p : outside)
+    for (const QPoint& p : {QPoint(r.left() - 1, r.top()), QPoint(r.right() + 1, r.bottom()),
+                            QPoint(r.left(), r.top() - 1), QPoint(r.right(), r.bottom() + 1)})
         if (img.rect().contains(p))
             EXPECT_NE(img.pixel(p), colour) << "outside at " << p.x() << "," << p.y();
 }
@@ -494,60 +440,61 @@ int CountColour(const QImage& img, QRgb colour)
 }
 } // namespace
 
-TEST(Arithmetic, StandardLayoutRectanglesWithAndWithoutBorders)
-{
-    StdFixture f;
-    ResizeLayout(f.layout, 400, 300);
-    EXPECT_EQ(Rect(f.l1), QRect(0, 0, 200, 150));
-    EXPECT_EQ(Rect(f.l2), QRect(0, 150, 200, 150));
-    EXPECT_EQ(Rect(f.r1), QRect(200, 0, 200, 150));
-    EXPECT_EQ(Rect(f.r2), QRect(200, 150, 200, 150));
-    // An odd height still tiles the window with no gap.
-    ResizeLayout(f.layout, 600, 201);
-    EXPECT_EQ(Rect(f.l1).top(), 0);
-    EXPECT_EQ(Rect(f.l2).top(), Rect(f.l1).bottom() + 1);
-    EXPECT_EQ(Rect(f.l2).bottom(), 200);
-    EXPECT_EQ(Rect(f.r2).top(), Rect(f.l2).top()) << "the right row follows its left partner";
-    EXPECT_EQ(Rect(f.r1).left(), 300);
-
-    // Borders: a 4-pixel border column and a 4-pixel strip between the rows, nothing else lost.
-    ResizeLayout(f.layout, 400, 300);
-    f.layout.SetShowBorders(true);
-    EXPECT_EQ(Rect(f.l1).top(), 0);
-    EXPECT_EQ(Rect(f.l2).top(), Rect(f.l1).bottom() + 1 + 4);
-    EXPECT_EQ(Rect(f.l2).bottom(), 299);
-    EXPECT_EQ(Rect(f.r1).left(), Rect(f.l1).right() + 1 + 4);
-    EXPECT_EQ(Rect(f.r1).right(), 399);
-    EXPECT_EQ(Rect(f.r1).top(), Rect(f.l1).top());
-    EXPECT_EQ(Rect(f.r2).top(), Rect(f.l2).top());
-}
-
 // The border column and a strip are fixed at 4 pixels and have no room to give, so the rows and
 // columns beside them share the shrink from their preferred sizes in proportion to their rooms.
-TEST(Arithmetic, BordersTakeTheirPixelsFromBothSides)
+// Whatever the panels do not cover is border, and without borders there is none.
+TEST(Arithmetic, StandardRowsTileTheWindowWithAndWithoutBorders)
 {
     StdFixture f;
-    f.layout.SetShowBorders(true);
-    // Width 300: preferred 300 + 4 + 300, shrink 304 shared by rooms 298 and 298: 152 from each.
-    // Height 200: the second row holds a strip (minimum 6), so rooms 198 and 194 share a shrink of
-    // 200 as 101 and 98, and the pixel left comes off the first row: 98 + (4 + 98).
-    ResizeLayout(f.layout, 300, 200);
-    EXPECT_EQ(Rect(f.l1), QRect(0, 0, 148, 98));
-    EXPECT_EQ(Rect(f.r1), QRect(152, 0, 148, 98));
-    EXPECT_EQ(Rect(f.l2), QRect(0, 102, 148, 98));
-    EXPECT_EQ(Rect(f.r2), QRect(152, 102, 148, 98));
+    const struct
+    {
+        bool borders;
+        QSize window;
+        QRect l1, r1, l2, r2;
+    } cases[] = {
+        {false, {400, 300}, {0, 0, 200, 150}, {200, 0, 200, 150}, {0, 150, 200, 150}, {200, 150, 200, 150}},
+        // The pixel left over comes off the first row.
+        {false, {600, 201}, {0, 0, 300, 100}, {300, 0, 300, 100}, {0, 100, 300, 101}, {300, 100, 300, 101}},
+        {true, {400, 300}, {0, 0, 198, 148}, {202, 0, 198, 148}, {0, 152, 198, 148}, {202, 152, 198, 148}},
+        // Width 300: preferred 300 + 4 + 300, shrink 304 shared by rooms 298 and 298: 152 from each.
+        // Height 200: the second row holds a strip (minimum 6), so rooms 198 and 194 share a shrink
+        // of 200 as 101 and 98, and the pixel left comes off the first row: 98 + (4 + 98).
+        {true, {300, 200}, {0, 0, 148, 98}, {152, 0, 148, 98}, {0, 102, 148, 98}, {152, 102, 148, 98}},
+        {true, {600, 201}, {0, 0, 298, 99}, {302, 0, 298, 99}, {0, 103, 298, 98}, {302, 103, 298, 98}},
+        {false, {600, 201}, {0, 0, 300, 100}, {300, 0, 300, 100}, {0, 100, 300, 101}, {300, 100, 300, 101}}};
+    const QRgb colours[] = {Red, Blue, Yellow, Magenta};
+    for (const auto& c : cases) {
+        f.layout.SetShowBorders(c.borders);
+        ResizeLayout(f.layout, c.window.width(), c.window.height());
+        const QRect expected[] = {c.l1, c.r1, c.l2, c.r2};
+        QImage img;
+        ASSERT_TRUE(f.layout.RenderToImage(&img));
+        int covered = 0;
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_EQ(Rect(*f.panels[i]), expected[i]) << f.panels[i]->GetName() << " borders " << c.borders;
+            ExpectFilled(img, expected[i], colours[i]);
+            covered += expected[i].width() * expected[i].height();
+        }
+        EXPECT_EQ(CountColour(img, Green), c.window.width() * c.window.height() - covered) << c.borders;
+    }
+}
 
-    // 600 x 201: 302 from each column; rows: shares 101 and 99 of 201, one more off the first.
-    ResizeLayout(f.layout, 600, 201);
-    EXPECT_EQ(Rect(f.l1), QRect(0, 0, 298, 99));
-    EXPECT_EQ(Rect(f.l2), QRect(0, 103, 298, 98));
-    EXPECT_EQ(Rect(f.r2), QRect(302, 103, 298, 98));
-
-    // Without borders the same window splits 100 + 101: the pixel left over comes off the first row.
-    f.layout.SetShowBorders(false);
-    EXPECT_EQ(Rect(f.l1), QRect(0, 0, 300, 100));
-    EXPECT_EQ(Rect(f.l2), QRect(0, 100, 300, 101));
-    EXPECT_EQ(Rect(f.r1), QRect(300, 0, 300, 100));
+TEST(Pixels, BackgroundThroughAPainterIsRecordedWithItsStyleAndPlace)
+{
+    StdFixture f;
+    ResizeLayout(f.layout, 400, 300);
+    GLMetaFile metafile;
+    {
+        GLPainter painter(nullptr);
+        painter.begin(&metafile);
+        f.r2.DrawBackground(painter);
+    }
+    ASSERT_EQ(metafile.Polygons().size(), 1u);
+    const GL::GLPolygon& recorded = metafile.Polygons()[0];
+    EXPECT_EQ(recorded.GetFillStyle().FgColor(), QColor(Magenta));
+    // In the panel's own coordinates: it is drawn inside the panel's viewport.
+    EXPECT_EQ(QRect(int(recorded.Left()), int(recorded.Top()), int(recorded.Width()), int(recorded.Height())),
+              QRect(QPoint(0, 0), Rect(f.r2).size()));
 }
 
 namespace
@@ -596,8 +543,8 @@ TEST(Arithmetic, BorderedPanelsAreToldOnlyOfTheirFinalSizes)
     auto sizes = [&] { return std::vector<QSize>{Rect(l1).size(), Rect(l2).size(), Rect(r2).size(), hosted.size()}; };
     std::vector<QSize> before = sizes();
     log->mSizes.clear();
-    const QSize windows[] = {{400, 300}, {400, 320}, {400, 201}, {400, 333}, {400, 333}, {400, 150}};
-    for (const QSize& window : windows) {
+    for (const QSize& window : {QSize(400, 300), QSize(400, 320), QSize(400, 201), QSize(400, 333), QSize(400, 333),
+                                QSize(400, 150)}) {
         ResizeLayout(layout, window.width(), window.height());
         const std::vector<QSize> now = sizes();
         for (size_t i = 0; i < now.size(); ++i) {
@@ -611,52 +558,4 @@ TEST(Arithmetic, BorderedPanelsAreToldOnlyOfTheirFinalSizes)
     }
     EXPECT_EQ(Rect(l2).top(), Rect(l1).bottom() + 1 + 4) << "the second row lies below its strip";
     EXPECT_EQ(Rect(r2).top(), Rect(l2).top());
-}
-
-TEST(Pixels, EachBackgroundFillsItsRectangleAndStripsNeedBorders)
-{
-    StdFixture f;
-    const QRgb red = 0xFFFF0000, blue = 0xFF0000FF, yellow = 0xFFFFFF00, magenta = 0xFFFF00FF, green = 0xFF00FF00;
-    ResizeLayout(f.layout, 400, 300);
-    QImage img;
-    ASSERT_TRUE(f.layout.RenderToImage(&img));
-    ExpectFilled(img, QRect(0, 0, 200, 150), red);
-    ExpectFilled(img, QRect(200, 0, 200, 150), blue);
-    ExpectFilled(img, QRect(0, 150, 200, 150), yellow);
-    ExpectFilled(img, QRect(200, 150, 200, 150), magenta);
-    EXPECT_EQ(CountColour(img, green), 0) << "no strips or border column without borders";
-
-    f.layout.SetShowBorders(true);
-    ASSERT_TRUE(f.layout.RenderToImage(&img));
-    ExpectFilled(img, Rect(f.l1), red);
-    ExpectFilled(img, Rect(f.r1), blue);
-    ExpectFilled(img, Rect(f.l2), yellow);
-    ExpectFilled(img, Rect(f.r2), magenta);
-    // Whatever the panels do not cover is border: the column and the strips below the first row.
-    EXPECT_EQ(CountColour(img, green),
-              400 * 300 - [&] {
-                  int covered = 0;
-                  for (const RecordingPanel* p : {&f.l1, &f.r1, &f.l2, &f.r2})
-                      covered += Rect(*p).width() * Rect(*p).height();
-                  return covered;
-              }());
-    EXPECT_NE(img.pixel(0, 0), green) << "nothing above the first row";
-}
-
-TEST(Pixels, BackgroundThroughAPainterIsRecordedWithItsStyleAndPlace)
-{
-    StdFixture f;
-    ResizeLayout(f.layout, 400, 300);
-    GLMetaFile metafile;
-    {
-        GLPainter painter(nullptr);
-        painter.begin(&metafile);
-        f.r2.DrawBackground(painter);
-    }
-    ASSERT_EQ(metafile.Polygons().size(), 1u);
-    const GL::GLPolygon& recorded = metafile.Polygons()[0];
-    EXPECT_EQ(recorded.GetFillStyle().FgColor(), QColor(255, 0, 255));
-    // In the panel's own coordinates: it is drawn inside the panel's viewport.
-    EXPECT_EQ(QRect(int(recorded.Left()), int(recorded.Top()), int(recorded.Width()), int(recorded.Height())),
-              QRect(QPoint(0, 0), Rect(f.r2).size()));
 }
