@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 // A legend-like scene using every kind of command.
@@ -31,82 +33,79 @@ void DrawScene(GLPainter& p)
     p.drawText(QRect(0, 50, 80, 14), Qt::AlignRight, QString::fromUtf8("\xce\xb1\xce\xb2"));
 }
 
+// Draws into a real frame, directly or (into target) recording.
+QImage Paint(const std::function<void(GLPainter&)>& draw, GLMetaFile* target = nullptr, int size = 80)
+{
+    return render(size, size * 4 / 5, [&](TestSurface& w) {
+        GLPainter p(&w);
+        p.begin(target);
+        draw(p);
+    });
+}
+
 GLMetaFile Record(const std::function<void(GLPainter&)>& draw)
 {
     GLMetaFile metafile;
-    render(80, 64, [&](TestSurface& w) {
-        GLPainter p(&w);
-        p.begin(&metafile);
-        draw(p);
-    });
+    Paint(draw, &metafile);
     return metafile;
 }
 
-QImage Replay(GLMetaFile& metafile)
+QImage Replay(GLMetaFile& metafile, GLMetaFile* target = nullptr, int size = 80)
 {
-    return render(80, 64, [&](TestSurface& w) {
-        GLPainter p(&w);
-        p.drawMetaFile(metafile);
-    });
+    return Paint([&](GLPainter& p) { p.drawMetaFile(metafile); }, target, size);
 }
 
-int Count(const GLMetaFile& m, GLMetaFile::eCommand kind)
+std::vector<int> Kinds(const GLMetaFile& m)
 {
-    int n = 0;
+    std::vector<int> kinds;
     for (const GLMetaFile::GLMetaCommand& c : m.Commands())
-        n += c.iKind == kind;
-    return n;
+        kinds.push_back(c.iKind);
+    return kinds;
+}
+
+const QImage& Blank()
+{
+    static const QImage blank = Paint([](GLPainter&) {});
+    return blank;
 }
 
 } // namespace
 
-TEST(MetaFile, ReplayDrawsWhatTheDirectDrawingDrew)
+TEST(MetaFile, ReplaysAndDeepCopiesDrawWhatTheDirectDrawingDrew)
 {
-    const QImage direct = render(80, 64, [](TestSurface& w) {
-        GLPainter p(&w);
-        DrawScene(p);
-    });
-    GLMetaFile metafile = Record(DrawScene);
-    EXPECT_EQ(Count(metafile, GLMetaFile::eLines), 1); // the two lines share one batch
-    EXPECT_EQ(metafile.Polygons().size(), 3u);
-    EXPECT_EQ(metafile.Texts().size(), 2u);
-    EXPECT_EQ(Count(metafile, GLMetaFile::eRotate), 1);
-    const QImage replayed = Replay(metafile);
-    EXPECT_EQ(replayed, direct);
-    // The scene is not empty, so the comparison means something.
-    EXPECT_NE(direct, render(80, 64, [](TestSurface&) {}));
+    const QImage direct = Paint(DrawScene);
+    ASSERT_NE(direct, Blank()); // the scene is not empty, so the comparisons mean something
+    auto metafile = std::make_unique<GLMetaFile>(Record(DrawScene));
+    const std::vector<int> kinds = Kinds(*metafile);
+    EXPECT_EQ(std::count(kinds.begin(), kinds.end(), int(GLMetaFile::eLines)), 1); // the two lines share one batch
+    EXPECT_EQ(std::count(kinds.begin(), kinds.end(), int(GLMetaFile::eRotate)), 1);
+    EXPECT_EQ(metafile->Polygons().size(), 3u);
+    EXPECT_EQ(metafile->Texts().size(), 2u);
+    EXPECT_EQ(Replay(*metafile), direct);
     // Replaying leaves the metafile unchanged and can be repeated.
-    EXPECT_EQ(Replay(metafile), direct);
-}
+    EXPECT_EQ(Replay(*metafile), direct);
 
-TEST(MetaFile, CopiesAreDeepAndMovesEmptyTheSource)
-{
-    const QImage expected = Replay(*std::make_unique<GLMetaFile>(Record(DrawScene)));
-    GLMetaFile copy;
-    {
-        GLMetaFile source = Record(DrawScene);
-        copy = source;
-        GLMetaFile constructed(source);
-        EXPECT_EQ(constructed.Commands().size(), source.Commands().size());
-    }
-    EXPECT_EQ(Replay(copy), expected);
-
-    GLMetaFile moved(std::move(copy));
-    EXPECT_TRUE(copy.Commands().empty());
-    EXPECT_TRUE(copy.Lines().empty());
-    EXPECT_TRUE(copy.Polygons().empty());
-    EXPECT_TRUE(copy.Texts().empty());
-    EXPECT_EQ(Replay(moved), expected);
-    EXPECT_EQ(Replay(copy), render(80, 64, [](TestSurface&) {}));
-
+    // Copies outlive their source; a move empties it.
+    GLMetaFile constructed(*metafile);
     GLMetaFile assigned;
-    assigned = std::move(moved);
-    GLMetaFile& self = assigned;
-    assigned = std::move(self);
-    EXPECT_EQ(Replay(assigned), expected);
+    assigned = *metafile;
+    metafile.reset();
+    EXPECT_EQ(Replay(constructed), direct);
+    EXPECT_EQ(Replay(assigned), direct);
+    GLMetaFile moved(std::move(assigned));
+    EXPECT_TRUE(assigned.Commands().empty());
+    EXPECT_TRUE(assigned.Lines().empty());
+    EXPECT_TRUE(assigned.Polygons().empty());
+    EXPECT_TRUE(assigned.Texts().empty());
+    EXPECT_EQ(Replay(assigned), Blank());
+    EXPECT_EQ(Replay(moved), direct);
+    constructed = std::move(moved);
+    GLMetaFile& self = constructed;
+    constructed = std::move(self);
+    EXPECT_EQ(Replay(constructed), direct);
 }
 
-TEST(MetaFile, ReplayIntoAnotherMetaFileRenumbersRecords)
+TEST(MetaFile, ReplayIntoAMetaFileCopiesAndRenumbersRecords)
 {
     GLMetaFile legend = Record([](GLPainter& p) {
         p.setPen(QPen(Qt::red));
@@ -120,87 +119,59 @@ TEST(MetaFile, ReplayIntoAnotherMetaFileRenumbersRecords)
         for (int i = 0; i < 3; ++i)
             p.drawRect(i, i, 2, 2);
     });
-    render(40, 40, [&](TestSurface& w) {
-        GLPainter p(&w);
+    Paint([&](GLPainter& p) {
         p.setPen(QPen(Qt::blue));
-        p.begin(&target);
         p.drawMetaFile(legend);
         p.drawLine(0, 30, 10, 30); // after the replay's restore: a new batch
-    });
-    const std::vector<GLMetaFile::GLMetaCommand>& c = target.Commands();
+    }, &target, 40);
     // 3 rectangles, push, the legend's 4 commands, pop, one new line batch.
+    using M = GLMetaFile;
+    EXPECT_EQ(Kinds(target), (std::vector<int>{M::ePolygon, M::ePolygon, M::ePolygon, M::ePushTransform, M::eLines,
+                                               M::eRotate, M::ePolygon, M::eText, M::ePopTransform, M::eLines}));
+    const std::vector<GLMetaFile::GLMetaCommand>& c = target.Commands();
     ASSERT_EQ(c.size(), 10u);
-    EXPECT_EQ(c[3].iKind, GLMetaFile::ePushTransform);
-    EXPECT_EQ(c[4].iKind, GLMetaFile::eLines);
     EXPECT_EQ(c[4].uIndex, 0u);
-    EXPECT_EQ(c[5].iKind, GLMetaFile::eRotate);
     EXPECT_EQ(c[5].dA, 90.0);
-    EXPECT_EQ(c[6].iKind, GLMetaFile::ePolygon);
     EXPECT_EQ(c[6].uIndex, 3u);
-    EXPECT_EQ(c[7].iKind, GLMetaFile::eText);
     EXPECT_EQ(c[7].uIndex, 0u);
-    EXPECT_EQ(c[8].iKind, GLMetaFile::ePopTransform);
-    EXPECT_EQ(c[9].iKind, GLMetaFile::eLines);
     EXPECT_EQ(c[9].uIndex, 1u);
     EXPECT_EQ(target.Lines()[0].LineStyle().FgColor(), QColor(Qt::red));
     EXPECT_EQ(target.Lines()[1].LineStyle().FgColor(), QColor(Qt::blue));
-}
 
-TEST(MetaFile, ReplayIntoItselfCopiesTheStartingCommandsOnce)
-{
-    GLMetaFile metafile = Record([](GLPainter& p) {
-        p.setPen(QPen(Qt::red));
-        p.drawLine(0, 0, 10, 0);
-        p.drawRect(1, 1, 4, 4);
-        p.drawText(0, 20, "a");
-    });
-    const size_t before = metafile.Commands().size();
-    ASSERT_EQ(before, 3u);
-    render(40, 40, [&](TestSurface& w) {
-        GLPainter p(&w);
-        p.begin(&metafile);
-        p.drawMetaFile(metafile);
-    });
-    ASSERT_EQ(metafile.Commands().size(), 2 * before + 2);
-    EXPECT_EQ(metafile.Lines().size(), 2u);
-    EXPECT_EQ(metafile.Polygons().size(), 2u);
-    EXPECT_EQ(metafile.Texts().size(), 2u);
-    EXPECT_EQ(metafile.Commands().back().iKind, GLMetaFile::ePopTransform);
+    // Replayed into itself, it copies the commands it started with once, inside a push and a pop.
+    Replay(legend, &legend, 40);
+    ASSERT_EQ(legend.Commands().size(), 10u);
+    EXPECT_EQ(legend.Lines().size(), 2u);
+    EXPECT_EQ(legend.Polygons().size(), 2u);
+    EXPECT_EQ(legend.Texts().size(), 2u);
+    EXPECT_EQ(legend.Commands().back().iKind, GLMetaFile::ePopTransform);
     // The copied records point at the new ones, which replay.
-    const QImage img = Replay(metafile);
-    expectColour(img, 5, 0, 0xFFFF0000);
+    expectColour(Replay(legend), 5, 0, 0xFFFF0000);
 }
 
-TEST(MetaFile, EmptyReplayDrawsNothingAndBalancesTheTransform)
+TEST(MetaFile, ReplaysLeaveTheTransformAsTheyFoundIt)
 {
+    // An empty replay draws nothing and keeps the caller's transform; transforms recorded in a
+    // metafile do not outlive its replay.
     GLMetaFile empty;
-    const QImage img = render(20, 20, [&](TestSurface& w) {
-        GLPainter p(&w);
+    GLMetaFile shifted = Record([](GLPainter& p) { p.translate(10, 10); });
+    const QImage img = Paint([&](GLPainter& p) {
         p.translate(5, 5);
         p.drawMetaFile(empty);
         p.fillRect(QRect(0, 0, 2, 2), QBrush(Qt::white));
+        p.translate(-5, -5);
+        p.drawMetaFile(shifted);
+        p.fillRect(QRect(30, 30, 2, 2), QBrush(Qt::white));
     });
     expectColour(img, 5, 5, 0xFFFFFFFF);
     expectColour(img, 0, 0, 0);
+    expectColour(img, 30, 30, 0xFFFFFFFF);
+    expectColour(img, 40, 40, 0);
 
-    // Transforms recorded in a metafile do not outlive its replay.
-    GLMetaFile shifted = Record([](GLPainter& p) { p.translate(10, 10); });
-    const QImage after = render(20, 20, [&](TestSurface& w) {
-        GLPainter p(&w);
-        p.drawMetaFile(shifted);
-        p.fillRect(QRect(0, 0, 2, 2), QBrush(Qt::white));
-    });
-    expectColour(after, 0, 0, 0xFFFFFFFF);
-    expectColour(after, 10, 10, 0);
-}
-
-TEST(MetaFile, PushesLeftOpenAreClosedByTheReplay)
-{
     // Recording switched targets after the save: the push stays open in the first metafile.
     GLMetaFile open;
     GLMetaFile other;
-    render(20, 20, [&](TestSurface& w) {
-        GLPainter p(&w);
+    Paint([&](GLPainter& p) {
         p.begin(&open);
         p.save();
         p.translate(10, 10);
@@ -209,8 +180,7 @@ TEST(MetaFile, PushesLeftOpenAreClosedByTheReplay)
     ASSERT_EQ(open.Commands().size(), 2u);
 
     // Replayed far more often than the GL matrix stack is deep, it still leaves the transform alone.
-    const QImage img = render(20, 20, [&](TestSurface& w) {
-        GLPainter p(&w);
+    const QImage often = Paint([&](GLPainter& p) {
         for (int i = 0; i < 40; ++i)
             p.drawMetaFile(open);
         p.save();
@@ -218,9 +188,9 @@ TEST(MetaFile, PushesLeftOpenAreClosedByTheReplay)
         p.restore();
         p.fillRect(QRect(0, 0, 2, 2), QBrush(Qt::white));
     });
-    expectColour(img, 0, 0, 0xFFFFFFFF);
-    expectColour(img, 5, 5, 0);
-    expectColour(img, 10, 10, 0);
+    expectColour(often, 0, 0, 0xFFFFFFFF);
+    expectColour(often, 5, 5, 0);
+    expectColour(often, 10, 10, 0);
 
     // Copied into another metafile, the run is closed as well: push, push, translate, pop, pop.
     GLMetaFile copy;
@@ -228,11 +198,7 @@ TEST(MetaFile, PushesLeftOpenAreClosedByTheReplay)
     orphan.begin(&copy);
     orphan.drawMetaFile(open);
     orphan.end();
-    const std::vector<GLMetaFile::GLMetaCommand>& c = copy.Commands();
-    ASSERT_EQ(c.size(), 5u);
-    EXPECT_EQ(c[0].iKind, GLMetaFile::ePushTransform);
-    EXPECT_EQ(c[1].iKind, GLMetaFile::ePushTransform);
-    EXPECT_EQ(c[2].iKind, GLMetaFile::eTranslate);
-    EXPECT_EQ(c[3].iKind, GLMetaFile::ePopTransform);
-    EXPECT_EQ(c[4].iKind, GLMetaFile::ePopTransform);
+    using M = GLMetaFile;
+    EXPECT_EQ(Kinds(copy), (std::vector<int>{M::ePushTransform, M::ePushTransform, M::eTranslate, M::ePopTransform,
+                                             M::ePopTransform}));
 }
