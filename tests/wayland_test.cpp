@@ -80,7 +80,7 @@ TEST(Wayland, BothPathsDrawAndPresentOnAWaylandWindow)
     for (auto [path, software, name] : {std::tuple{GL::ePathWindow, false, "window"},
                                         std::tuple{GL::ePathScanBuffer, true, "ScanBuffer"}}) {
         SCOPED_TRACE(name);
-        GL::setRenderPath(path);
+        const ForcedRenderPath forced(path);
         TestSurface w;
         int frames = 0;
         bool onWindowContext = false;
@@ -117,7 +117,6 @@ TEST(Wayland, BothPathsDrawAndPresentOnAWaylandWindow)
         EXPECT_TRUE(litColumns(img, 51).empty());
         expectColour(img, 60, 50, 0xFF00FF00);
     }
-    GL::setRenderPath(GL::ePathAuto);
     GLPlatform::SetClock(nullptr);
 }
 

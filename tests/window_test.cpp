@@ -13,15 +13,21 @@ namespace
 {
 using GL = GLFrameWidget;
 
-// Shows the scene in a window and compares the X server's pixels with what RenderToImage returns.
-void ExpectWindowShowsRenderedImage(GLFrameWidget::eRenderPath path, bool software)
+// Shows the box-and-line scene in an 80 x 64 window; false when the window is never exposed.
+bool ShowBoxAndLine(TestSurface& w)
 {
-    GLFrameWidget::setRenderPath(path);
-    TestSurface w;
     w.paint = PaintBoxAndLine;
     w.resize(80, 64);
     w.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    return QTest::qWaitForWindowExposed(&w);
+}
+
+// Shows the scene in a window and compares the X server's pixels with what RenderToImage returns.
+void ExpectWindowShowsRenderedImage(GLFrameWidget::eRenderPath path, bool software)
+{
+    const ForcedRenderPath forced(path);
+    TestSurface w;
+    ASSERT_TRUE(ShowBoxAndLine(w));
     QImage rendered;
     ASSERT_TRUE(w.RenderToImage(&rendered)) << w.info().toStdString();
     EXPECT_EQ(w.softwareRenderer(), software);
@@ -36,7 +42,6 @@ void ExpectWindowShowsRenderedImage(GLFrameWidget::eRenderPath path, bool softwa
         EXPECT_EQ(shown.pixel(x, y), expected.pixel(x, y)) << x << ", " << y;
     EXPECT_EQ(expected.pixel(20, 20), 0xFFFF0000u);
     EXPECT_EQ(expected.pixel(60, 50), 0xFF00FF00u);
-    GLFrameWidget::setRenderPath(GLFrameWidget::ePathAuto);
 }
 } // namespace
 
@@ -47,7 +52,7 @@ TEST(Window, WindowPathPresentsOnTheWindow) { ExpectWindowShowsRenderedImage(GLF
 TEST(Window, WindowPathFailuresReportTheirCodes)
 {
     RecordingErrorHandler errors;
-    GLFrameWidget::setRenderPath(GLFrameWidget::ePathWindow);
+    const ForcedRenderPath forced(GLFrameWidget::ePathWindow);
     for (auto [code, text] : {std::pair{9, "SetPixelFormat failed"}, {10, "wglCreateContext failed"},
                               {11, "wglMakeCurrent failed"}}) {
         TestSurface w;
@@ -58,7 +63,6 @@ TEST(Window, WindowPathFailuresReportTheirCodes)
         EXPECT_EQ(w.initializeError(), code);
         EXPECT_TRUE(errors.Logged(text)) << text;
     }
-    GLFrameWidget::setRenderPath(GLFrameWidget::ePathAuto);
 }
 
 namespace
@@ -111,12 +115,9 @@ TEST(Window, PluggingAndUnpluggingAMonitorKeepsDrawing)
     if (QStandardPaths::findExecutable("xrandr").isEmpty())
         GTEST_SKIP() << "xrandr is not installed";
     RecordingErrorHandler errors;
-    GLFrameWidget::setRenderPath(GLFrameWidget::ePathWindow);
+    const ForcedRenderPath forced(GLFrameWidget::ePathWindow);
     TestSurface w;
-    w.paint = PaintBoxAndLine;
-    w.resize(80, 64);
-    w.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    ASSERT_TRUE(ShowBoxAndLine(w));
     QImage img;
     ASSERT_TRUE(w.RenderToImage(&img));
     const int screens = int(QGuiApplication::screens().size());
@@ -128,7 +129,6 @@ TEST(Window, PluggingAndUnpluggingAMonitorKeepsDrawing)
         ASSERT_TRUE(RunXrandr(arguments));
         if (!QTest::qWaitFor([&] { return QGuiApplication::screens().size() == expected; }, 5000)) {
             RunXrandr({"--delmonitor", "GLBASE-DOCK"});
-            GLFrameWidget::setRenderPath(GLFrameWidget::ePathAuto);
             // Qt 5's xcb plugin makes screens of outputs only, never of RandR monitors.
             GTEST_SKIP() << "Qt " << qVersion() << " does not report the monitor as a screen";
         }
@@ -138,5 +138,4 @@ TEST(Window, PluggingAndUnpluggingAMonitorKeepsDrawing)
         EXPECT_EQ(img.pixel(20, 20), 0xFFFF0000u);
     }
     EXPECT_TRUE(errors.vShown.empty());
-    GLFrameWidget::setRenderPath(GLFrameWidget::ePathAuto);
 }

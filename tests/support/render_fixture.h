@@ -30,6 +30,16 @@ protected:
 // A red 30 x 20 box at (10, 10) and a green one-pixel line along row 50 from column 5 to 60.
 void PaintBoxAndLine(TestSurface& w);
 
+// Forces a render path for contexts created in its scope, and gives back the automatic choice also
+// when an assertion leaves the scope early, so that later tests are not left on a forced path.
+struct ForcedRenderPath
+{
+    explicit ForcedRenderPath(GLFrameWidget::eRenderPath path) { GLFrameWidget::setRenderPath(path); }
+    ~ForcedRenderPath() { GLFrameWidget::setRenderPath(GLFrameWidget::ePathAuto); }
+    ForcedRenderPath(const ForcedRenderPath&) = delete;
+    ForcedRenderPath& operator=(const ForcedRenderPath&) = delete;
+};
+
 // Renders one frame of the lambda on a fresh w x h surface and returns what it drew.
 QImage render(int w, int h, const std::function<void(TestSurface&)>& paint);
 
