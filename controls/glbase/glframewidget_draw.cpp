@@ -67,6 +67,8 @@ void GLFrameWidget::DrawPoints(const GLLineStyle& style, const std::vector<float
 void GLFrameWidget::DrawSolidSegments(const GLLineStyle& style, const std::vector<float>& vertices, bool pairs,
                                       bool close)
 {
+    // Exactly half a pixel, not the vendor's line offset: a rectangle's pixels follow the fill rule,
+    // which no driver bends.
     const float shift = style.OddSize() ? 0.5f : 0.0f;
     const float halfWidth = style.Size() * 0.5f;
     std::vector<float>& quads = m_vSegmentQuads;
