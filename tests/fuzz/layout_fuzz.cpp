@@ -1,36 +1,22 @@
-// Drives GLLayout and its GLBaseWidget panels: panels with random names, masters, alignments,
-// zooms, limits and visibility, AddWidget, the standard layout and its adders, removal, Show,
-// borders, resizes from 0 to huge, and real mouse, wheel, leave and context-menu events, with panels
-// removed or destroyed and the layout itself destroyed between them. Every 64th input renders.
-// Checks: refused calls change nothing (tree, limits, placement), a removed, destroyed or detached
-// panel is never called and is in no layout, lookups only return panels of the layout, and after the
-// layout is computed for a window its limits allow, every visible panel lies inside the window,
-// within its own limits along its parent's axis, apart from the others, and is what FindWidget gives
-// at its centre (heights only where no vertical master imposes them).
+// Drives GLLayout and its panels: random names, masters, alignments, zooms, limits and visibility, the adders
+// and the standard layout, removal, Show, borders, resizes from 0 to huge, and real mouse, wheel, leave and
+// context-menu events, with panels removed or destroyed and the layout itself destroyed between them. Every
+// 64th input renders. Checks: refused calls change nothing, a panel out of the layout is never called, lookups
+// only return panels of the layout, and in a window its limits allow every visible panel lies inside the
+// window, within its own limits along its parent's axis, apart from the others and found at its centre.
 #include "../support/layout_fixture.h"
-
-#include <QApplication>
-#include <QGuiApplication>
-#include <QImage>
 #include "fuzz_application.h"
 
-#include <fuzzer/FuzzedDataProvider.h>
+#include <QGuiApplication>
+#include <QImage>
 
 #include <climits>
-#include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
 
-namespace
-{
+namespace {
 using GLBW = GLBaseWidget;
-
-void Check(bool ok)
-{
-    if (!ok)
-        __builtin_trap();
-}
 
 // Calls from the layout are only legal while the panel is in one.
 class FuzzPanel : public GLBaseWidget
@@ -51,23 +37,27 @@ protected:
 
 const char* const cNames[] = {"", "A", "B", "C", "D", "Top", "Left", "Right", "Bottom", "Border", "AUpperBorderWidget"};
 
-// A new layout makes a GL context at its first resize, which is slow: inputs share one until they
-// destroy it or build the standard layout, which it keeps for good.
+// A new layout makes a GL context at its first resize, which is slow: inputs share one until they destroy it
+// or build the standard layout, which it keeps for good.
 std::unique_ptr<TestLayout> s_pLayout;
+
+bool Within(double value, double min, double max) { return value >= min && value <= max; }
 
 struct Session
 {
     FuzzedDataProvider& in;
     std::unique_ptr<TestLayout>& layout;
     std::vector<std::unique_ptr<FuzzPanel>> panels;
-    bool bRecreated = false;
-    bool bStdLayout = false;
-    bool bHuge = false;
+    bool bRecreated = false, bStdLayout = false, bHuge = false;
 
     const char* Name() { return cNames[in.ConsumeIntegralInRange<size_t>(0, std::size(cNames) - 1)]; }
-    double Zoom() { return in.ConsumeBool() ? in.ConsumeFloatingPointInRange(0.0, 12.0) : in.ConsumeFloatingPoint<double>(); }
+    double Zoom()
+    {
+        return in.ConsumeBool() ? in.ConsumeFloatingPointInRange(0.0, 12.0) : in.ConsumeFloatingPoint<double>();
+    }
     int Limit() { return in.ConsumeBool() ? in.ConsumeIntegralInRange(-2, 400) : in.ConsumeIntegral<int>(); }
     int Coord(int extent) { return in.ConsumeIntegralInRange(-5, std::max(extent, 0) + 5); }
+    QPoint AnyPoint() { return QPoint(Coord(layout->width()), Coord(layout->height())); }
     FuzzPanel* Pick()
     {
         const size_t i = in.ConsumeIntegralInRange<size_t>(0, panels.size());
@@ -80,19 +70,16 @@ struct Session
         p->SetBorderWidget(in.ConsumeBool());
         p->SetHorizontalAlignment(Name(), GLBW::eHorizontalAlignment(in.ConsumeIntegralInRange(0, 2)), Zoom());
         p->SetVerticalAlignment(Name(), GLBW::eVerticalAlignment(in.ConsumeIntegralInRange(0, 2)), Zoom());
-        if (in.ConsumeBool())
-            p->SetVisibilityMaster(Name());
+        if (in.ConsumeBool()) p->SetVisibilityMaster(Name());
         p->SetGlobalVisible(in.ConsumeIntegralInRange(0, 5) > 0);
-        const double z = p->GetHorizontalZoom();
-        Check(z >= 0.1 && z <= 10.0 && p->GetVerticalZoom() >= 0.1 && p->GetVerticalZoom() <= 10.0);
+        Check(Within(p->GetHorizontalZoom(), 0.1, 10.0) && Within(p->GetVerticalZoom(), 0.1, 10.0));
         panels.push_back(std::move(p));
     }
 
     // A refused call leaves the tree and the panel's membership as they were.
     void Add(int how)
     {
-        FuzzPanel* p = Pick();
-        FuzzPanel* q = Pick();
+        FuzzPanel *p = Pick(), *q = Pick();
         const bool wasIn = p && p->GetLayoutWidget();
         const std::string before = DumpTree(layout->GetRootGroup());
         bool ok = false;
@@ -101,66 +88,48 @@ struct Session
         case 1: ok = layout->AddTopWidget(p); break;
         case 2: ok = layout->AddBottomWidget(p); break;
         case 3: ok = layout->AddLeftWidget(p, Zoom()); break;
-        default: ok = layout->AddLeftRightWidget(p, q, Zoom()); break;
+        default: ok = layout->AddLeftRightWidget(p, q, Zoom()); return; // one of the two may have been placed
         }
-        if (how == 4)
-            return; // two panels: one of them may have been placed
-        if (!ok || !p)
-            Check(DumpTree(layout->GetRootGroup()) == before);
-        if (ok && p)
-            Check(p->GetLayoutWidget() == layout.get());
-        if (!ok && p && !wasIn)
-            Check(p->GetLayoutWidget() == nullptr);
+        Check((ok && p) || DumpTree(layout->GetRootGroup()) == before);
+        if (p && (ok || !wasIn)) Check(p->GetLayoutWidget() == (ok ? layout.get() : nullptr));
     }
 
-    void SetLimit()
+    // Refused limits and placement changes of a panel in a layout leave the values as they were.
+    void SetLimit(FuzzPanel& p)
     {
-        FuzzPanel* p = Pick();
-        if (!p)
-            return;
-        const int value = Limit(), which = in.ConsumeIntegralInRange(0, 3);
-        void (GLBW::*set[])(int) = {&GLBW::setMinimumWidth, &GLBW::setMaximumWidth, &GLBW::setMinimumHeight,
-                                    &GLBW::setMaximumHeight};
-        int (GLBW::*get[])() const = {&GLBW::minimumWidth, &GLBW::maximumWidth, &GLBW::minimumHeight,
-                                      &GLBW::maximumHeight};
-        const int old = (p->*get[which])();
-        (p->*set[which])(value);
+        static void (GLBW::*const set[])(int) = {&GLBW::setMinimumWidth, &GLBW::setMaximumWidth,
+                                                 &GLBW::setMinimumHeight, &GLBW::setMaximumHeight};
+        static int (GLBW::*const get[])() const = {&GLBW::minimumWidth, &GLBW::maximumWidth, &GLBW::minimumHeight,
+                                                   &GLBW::maximumHeight};
+        const int value = Limit(), which = in.ConsumeIntegralInRange(0, 3), old = (p.*get[which])();
+        (p.*set[which])(value);
         const bool accepted = which % 2 == 0 ? value >= GLBW::ciMinCoord : value <= GLBW::ciMaxCoord;
-        Check((p->*get[which])() == (accepted ? value : old));
+        Check((p.*get[which])() == (accepted ? value : old));
     }
 
-    void SetPlacement()
+    void SetPlacement(FuzzPanel& p)
     {
-        FuzzPanel* p = Pick();
-        if (!p)
-            return;
-        const bool frozen = p->GetLayoutWidget() != nullptr;
-        const std::string name = p->GetName();
-        const double zoom = p->GetHorizontalZoom();
-        Check(p->SetName(Name()) != frozen);
-        Check(p->SetHorizontalZoom(Zoom()) != frozen);
-        Check(p->SetVerticalAlignment(Name(), GLBW::eAlignSameRow, Zoom()) != frozen);
-        if (frozen)
-            Check(name == p->GetName() && zoom == p->GetHorizontalZoom());
+        const bool frozen = p.GetLayoutWidget() != nullptr;
+        const std::string name = p.GetName();
+        const double zoom = p.GetHorizontalZoom();
+        Check(p.SetName(Name()) != frozen && p.SetHorizontalZoom(Zoom()) != frozen);
+        Check(p.SetVerticalAlignment(Name(), GLBW::eAlignSameRow, Zoom()) != frozen);
+        Check(!frozen || (name == p.GetName() && zoom == p.GetHorizontalZoom()));
     }
 
-    // The off-screen frame buffer has the window's size and is cleared at each resize, so a huge
-    // side comes with a thin other one, once per input.
+    // The off-screen frame buffer has the window's size and is cleared at each resize, so a huge side comes
+    // with a thin other one, once per input.
     void Resize()
     {
         const int huge[] = {GLBW::ciMaxCoord - 1, GLBW::ciMaxCoord, GLBW::ciMaxCoord + 1, INT_MAX};
         int w = in.ConsumeIntegralInRange(0, 800), h = in.ConsumeIntegralInRange(0, 800);
-        switch (in.ConsumeIntegralInRange(0, 7)) {
-        case 0:
-            if (!bHuge)
-                w = huge[in.ConsumeIntegralInRange(0, 3)], h %= 3, bHuge = true;
-            break;
-        case 1:
-            if (!bHuge)
-                h = huge[in.ConsumeIntegralInRange(0, 3)], w %= 3, bHuge = true;
-            break;
-        case 2: w %= 6, h %= 6; break;
-        default: break;
+        const int shape = in.ConsumeIntegralInRange(0, 7);
+        if (shape < 2 && !bHuge) {
+            (shape == 0 ? w : h) = huge[in.ConsumeIntegralInRange(0, 3)];
+            (shape == 0 ? h : w) %= 3;
+            bHuge = true;
+        } else if (shape == 2) {
+            w %= 6, h %= 6;
         }
         ResizeLayout(*layout, w, h);
         CheckGeometry();
@@ -173,8 +142,8 @@ struct Session
                                       QEvent::MouseButtonDblClick};
         const QEvent::Type type = types[in.ConsumeIntegralInRange(0, 3)];
         const Qt::MouseButton button = buttons[in.ConsumeIntegralInRange(0, 3)];
-        Qt::MouseButtons held(in.ConsumeIntegralInRange(0, 7));
-        QPoint pos(Coord(layout->width()), Coord(layout->height()));
+        const Qt::MouseButtons held(in.ConsumeIntegralInRange(0, 7));
+        QPoint pos = AnyPoint();
         if (FuzzPanel* p = in.ConsumeBool() ? Pick() : nullptr) // near an edge of a panel: the splitter bands
             pos = QPoint(p->left() + (in.ConsumeBool() ? p->width() : 0) + in.ConsumeIntegralInRange(-3, 3),
                          p->top() + (in.ConsumeBool() ? p->height() : 0) + in.ConsumeIntegralInRange(-3, 3));
@@ -183,107 +152,71 @@ struct Session
 
     void OtherEvent()
     {
-        const QPoint pos(Coord(layout->width()), Coord(layout->height()));
+        const QPoint pos = AnyPoint();
+        std::unique_ptr<QEvent> event;
         switch (in.ConsumeIntegralInRange(0, 2)) {
-        case 0: {
-            QWheelEvent wheel(QPointF(pos), QPointF(pos), QPoint(), QPoint(0, in.ConsumeIntegral<int16_t>()),
-                              Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-            QCoreApplication::sendEvent(layout.get(), &wheel);
+        case 0:
+            event = std::make_unique<QWheelEvent>(QPointF(pos), QPointF(pos), QPoint(),
+                                                  QPoint(0, in.ConsumeIntegral<int16_t>()), Qt::NoButton,
+                                                  Qt::NoModifier, Qt::NoScrollPhase, false);
             break;
+        case 1: event = std::make_unique<QEvent>(QEvent::Leave); break;
+        default: event = std::make_unique<QContextMenuEvent>(QContextMenuEvent::Mouse, pos, pos, Qt::NoModifier);
         }
-        case 1: {
-            QEvent leave(QEvent::Leave);
-            QCoreApplication::sendEvent(layout.get(), &leave);
-            break;
-        }
-        default: {
-            QContextMenuEvent menu(QContextMenuEvent::Mouse, pos, pos, Qt::NoModifier);
-            QCoreApplication::sendEvent(layout.get(), &menu);
-        }
-        }
-    }
-
-    // A row that follows a vertical master takes the master's top and height wherever the master
-    // lies, hidden or not, so only leaves with no such group on the way up have a height of their own.
-    static bool HasFreeHeight(const GLSplitGroup* leaf)
-    {
-        for (const GLSplitGroup* g = leaf; g; g = g->m_pParent)
-            if (g->m_pVerticalMaster)
-                return false;
-        return true;
-    }
-
-    // Along the axis its parent shares out, a panel keeps within its own limits. Across that axis it
-    // takes the parent's whole extent, limits or not: a group's cross limit is unbounded as soon as
-    // one child's is.
-    static void CheckLeaf(const GLSplitGroup* leaf, const QSize& window, bool freeHeight)
-    {
-        const GLSplitGroup* parent = leaf->m_pParent;
-        const GLBaseWidget* p = leaf->m_pWidget;
-        const QRect r = Rect(*p);
-        Check(r.left() >= 0 && r.right() < window.width());
-        if (!parent || parent->m_bHorizontal)
-            Check(r.width() >= p->minimumWidth() && r.width() <= p->maximumWidth());
-        else
-            Check(r.width() == parent->m_iWidth);
-        if (!freeHeight)
-            return;
-        Check(r.top() >= 0 && r.bottom() < window.height());
-        if (!parent || !parent->m_bHorizontal)
-            Check(r.height() >= p->minimumHeight() && r.height() <= p->maximumHeight());
-        else
-            Check(r.height() == parent->m_iHeight);
-    }
-
-    static void CollectLeaves(const GLSplitGroup* g, std::vector<const GLSplitGroup*>& leaves)
-    {
-        if (g->m_pWidget)
-            leaves.push_back(g);
-        for (const GLSplitGroup* c : g->m_Children)
-            CollectLeaves(c, leaves);
+        QCoreApplication::sendEvent(layout.get(), event.get());
     }
 
     // Only where every limit is consistent and the window fits the limits of the whole tree.
     void CheckGeometry()
     {
-        const QSize size(layout->GetWidth(), layout->GetHeight());
+        const QSize size(layout->GetWidth(), layout->GetHeight()), lo = layout->minimumSize();
+        const QSize hi = layout->maximumSize();
         for (const auto& p : panels)
-            if (p->minimumWidth() > p->maximumWidth() || p->minimumHeight() > p->maximumHeight())
-                return;
-        const QSize lo = layout->minimumSize(), hi = layout->maximumSize();
-        if (!layout->GetRootGroup() || size.width() < lo.width() || size.height() < lo.height() ||
-            size.width() > hi.width() || size.height() > hi.height())
+            if (p->minimumWidth() > p->maximumWidth() || p->minimumHeight() > p->maximumHeight()) return;
+        if (!layout->GetRootGroup() || !Within(size.width(), lo.width(), hi.width()) ||
+            !Within(size.height(), lo.height(), hi.height()))
             return;
-        std::vector<const GLSplitGroup*> leaves;
-        CollectLeaves(layout->GetRootGroup(), leaves);
         std::vector<QRect> shown;
-        for (const GLSplitGroup* leaf : leaves) {
-            const GLBaseWidget* p = leaf->m_pWidget;
-            if (!layout->IsLayoutVisible(p))
-                continue;
-            const bool freeHeight = HasFreeHeight(leaf);
-            CheckLeaf(leaf, size, freeHeight);
-            if (!freeHeight)
-                continue;
+        CheckGroup(layout->GetRootGroup(), size, true, shown);
+    }
+
+    // A row that follows a vertical master takes the master's top and height wherever the master lies, hidden
+    // or not, so only leaves with no such group on the way up have a height of their own. Along the axis its
+    // parent shares out, a panel keeps within its own limits; across it, it takes the parent's whole extent,
+    // limits or not, since a group's cross limit is unbounded as soon as one child's is.
+    void CheckGroup(const GLSplitGroup* g, const QSize& window, bool freeHeight, std::vector<QRect>& shown)
+    {
+        freeHeight &= g->m_pVerticalMaster == nullptr;
+        const GLBaseWidget* p = g->m_pWidget;
+        if (p && layout->IsLayoutVisible(p)) {
+            const GLSplitGroup* parent = g->m_pParent;
+            const bool sharesWidth = !parent || parent->m_bHorizontal, sharesHeight = !parent || !parent->m_bHorizontal;
             const QRect r = Rect(*p);
-            for (const QRect& other : shown)
-                Check(!r.intersects(other));
-            shown.push_back(r);
-            if (!r.isEmpty())
-                Check(layout->FindWidget(r.center()) == p);
+            Check(r.left() >= 0 && r.right() < window.width());
+            Check(sharesWidth ? Within(r.width(), p->minimumWidth(), p->maximumWidth())
+                              : r.width() == parent->m_iWidth);
+            if (freeHeight) {
+                Check(r.top() >= 0 && r.bottom() < window.height());
+                Check(sharesHeight ? Within(r.height(), p->minimumHeight(), p->maximumHeight())
+                                   : r.height() == parent->m_iHeight);
+                for (const QRect& other : shown)
+                    Check(!r.intersects(other));
+                shown.push_back(r);
+                Check(r.isEmpty() || layout->FindWidget(r.center()) == p);
+            }
         }
+        for (const GLSplitGroup* child : g->m_Children)
+            CheckGroup(child, window, freeHeight, shown);
     }
 
     void CheckMembership()
     {
         for (const auto& p : panels) {
             const GLLayout* owner = p->GetLayoutWidget();
-            Check(owner == nullptr || owner == layout.get());
-            Check(layout->IsLayoutVisible(p.get()) == p->isVisible());
-            if (!owner)
-                Check(!p->isVisible() && p->parentWidget() == nullptr);
+            Check((owner == nullptr || owner == layout.get()) && layout->IsLayoutVisible(p.get()) == p->isVisible());
+            Check(owner || (!p->isVisible() && p->parentWidget() == nullptr));
         }
-        if (GLBaseWidget* found = layout->FindWidget(QPoint(Coord(layout->width()), Coord(layout->height()))))
+        if (GLBaseWidget* found = layout->FindWidget(AnyPoint()))
             Check(found->GetLayoutWidget() == layout.get());
     }
 
@@ -294,8 +227,7 @@ struct Session
         case 1: Add(0); break;
         case 2: Add(in.ConsumeIntegralInRange(1, 4)); break;
         case 3: {
-            const bool empty = layout->GetRootGroup() == nullptr;
-            const bool created = layout->CreateStdLayout(Zoom());
+            const bool empty = layout->GetRootGroup() == nullptr, created = layout->CreateStdLayout(Zoom());
             Check(!created || empty);
             bStdLayout |= created;
             break;
@@ -307,11 +239,7 @@ struct Session
             Check(!p || (p->GetLayoutWidget() == nullptr && !layout->IsLayoutVisible(p)));
             break;
         }
-        case 5: {
-            layout->RemoveWidgets();
-            Check(layout->GetRootGroup() == nullptr);
-            break;
-        }
+        case 5: layout->RemoveWidgets(); Check(layout->GetRootGroup() == nullptr); break;
         case 6: {
             FuzzPanel* p = Pick();
             const bool visible = in.ConsumeBool();
@@ -321,8 +249,8 @@ struct Session
                 p->setVisible(visible);
             break;
         }
-        case 7: SetLimit(); break;
-        case 8: SetPlacement(); break;
+        case 7: if (FuzzPanel* p = Pick()) SetLimit(*p); break;
+        case 8: if (FuzzPanel* p = Pick()) SetPlacement(*p); break;
         case 9: layout->SetShowBorders(in.ConsumeBool()); break;
         case 10: Resize(); break;
         case 11: OtherEvent(); break;
@@ -331,8 +259,7 @@ struct Session
                 panels.erase(panels.begin() + std::ptrdiff_t(in.ConsumeIntegralInRange<size_t>(0, panels.size() - 1)));
             break;
         case 13: // the layout goes first: its panels are detached and live on
-            if (bRecreated)
-                break;
+            if (bRecreated) break;
             bRecreated = true;
             layout = std::make_unique<TestLayout>();
             for (const auto& p : panels)
@@ -356,16 +283,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static unsigned long long s_uInputs = 0;
     FuzzedDataProvider in(data, size);
-    if (!s_pLayout)
-        s_pLayout = std::make_unique<TestLayout>();
+    if (!s_pLayout) s_pLayout = std::make_unique<TestLayout>();
     s_pLayout->SetShowBorders(false);
     Session s{in, s_pLayout};
     for (int op = 0; op < 200 && in.remaining_bytes() > 0; ++op)
         s.Step();
     const QSize window = s.layout->size();
     if (s_uInputs++ % 64 == 0 && !window.isEmpty() && window.width() <= 800 && window.height() <= 800) {
-        // An empty window has no context to render with; a window too large for the off-screen
-        // buffer fails its context once and keeps the reported error; only then is a render refused.
+        // An empty window has no context to render with; a window too large for the off-screen buffer fails
+        // its context once and keeps the reported error; only then is a render refused.
         QImage image;
         Check(s.layout->RenderToImage(&image) || s.layout->initializeError() != GLFrameWidget::eInitNoError);
     }

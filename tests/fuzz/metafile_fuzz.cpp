@@ -1,48 +1,23 @@
-// Drives GLPainter recording into two GLMetaFiles: pens, brushes, fonts, balanced and unbalanced
-// save/restore, transforms, lines, rectangles, polygons and texts with arbitrary values, switches of
-// the recording target, replays into the other metafile, into itself and onto the widget, copies
-// and moves. Checks that the n-th command of a kind refers to record n of its list; that each call
-// appends the commands the header describes (one per shape, text line and transform, a pop only
-// into the metafile its save pushed into, none for a line continuing a batch or for an image);
-// that a replay appends a balanced run of push, the
-// source's commands, pop (the source's commands once when replaying into itself); that copies and
-// moves carry the commands and leave the documented source behind. One input in 128 runs inside a
-// real paint pass and checks that a replayed metafile leaves the transform as it found it.
+// Drives GLPainter recording into two GLMetaFiles: pens, brushes, fonts, balanced and unbalanced save/restore,
+// transforms, shapes and texts with arbitrary values, switches of the recording target, replays into the other
+// metafile, into itself and onto the widget, copies and moves. Checks that the n-th command of a kind refers to
+// record n of its list, that each call appends the commands the header describes, that a replay appends a
+// balanced push, source, pop run, and that copies and moves carry the commands and leave the documented source
+// behind. One input in 128 paints, and a replayed metafile must leave the transform as it found it.
+#include "fuzz_application.h"
 #include "glpainter.h"
 
-#include <QApplication>
 #include <QImage>
-#include "fuzz_application.h"
-
-#include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
 #include <array>
-#include <cmath>
-#include <functional>
 #include <memory>
 
 namespace {
+using Commands = std::vector<GLMetaFile::GLMetaCommand>;
 
-void Require(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
-
-class FuzzSurface : public GLFrameWidget
-{
-public:
-    std::function<void()> paint;
-
-protected:
-    void PaintGL() override { paint(); }
-    void ResizeGL() override {}
-};
-
-FuzzSurface* s_pSurface = nullptr;
-
-bool Indexed(GLMetaFile::eCommand kind)
+// Shapes and texts keep their records in lists; the other commands carry their numbers.
+bool Indexed(int kind)
 {
     return kind == GLMetaFile::eLines || kind == GLMetaFile::ePolygon || kind == GLMetaFile::eText;
 }
@@ -50,22 +25,24 @@ bool Indexed(GLMetaFile::eCommand kind)
 void CheckStructure(const GLMetaFile& m)
 {
     size_t next[GLMetaFile::eTranslate + 1] = {};
-    for (const GLMetaFile::GLMetaCommand& c : m.Commands()) {
-        Require(c.iKind >= GLMetaFile::eLines && c.iKind <= GLMetaFile::eTranslate);
-        if (Indexed(GLMetaFile::eCommand(c.iKind)))
-            Require(c.uIndex == next[c.iKind]++);
-    }
-    Require(next[GLMetaFile::eLines] == m.Lines().size() && next[GLMetaFile::ePolygon] == m.Polygons().size()
-            && next[GLMetaFile::eText] == m.Texts().size());
+    for (const GLMetaFile::GLMetaCommand& c : m.Commands())
+        Check(c.iKind >= GLMetaFile::eLines && c.iKind <= GLMetaFile::eTranslate &&
+              (!Indexed(c.iKind) || c.uIndex == next[c.iKind]++));
+    Check(next[GLMetaFile::eLines] == m.Lines().size() && next[GLMetaFile::ePolygon] == m.Polygons().size() &&
+          next[GLMetaFile::eText] == m.Texts().size());
 }
 
-bool SameCommand(const GLMetaFile::GLMetaCommand& a, const GLMetaFile::GLMetaCommand& b)
+// Records are compared by kind only: a replay appends them to other lists under other indices.
+bool SameCommands(const Commands& a, size_t from, const Commands& b)
 {
-    const bool numbers = (a.dA == b.dA || (a.dA != a.dA && b.dA != b.dA)) && (a.dB == b.dB || (a.dB != a.dB && b.dB != b.dB));
-    return a.iKind == b.iKind && (Indexed(GLMetaFile::eCommand(a.iKind)) || numbers);
+    for (size_t i = 0; i < b.size(); ++i)
+        if (a[from + i].iKind != b[i].iKind ||
+            (!Indexed(b[i].iKind) && !(Same(a[from + i].dA, b[i].dA) && Same(a[from + i].dB, b[i].dB))))
+            return false;
+    return true;
 }
 
-bool Balanced(const std::vector<GLMetaFile::GLMetaCommand>& commands, size_t from)
+bool Balanced(const Commands& commands, size_t from)
 {
     int depth = 0;
     for (size_t i = from; i < commands.size() && depth >= 0; ++i)
@@ -73,24 +50,16 @@ bool Balanced(const std::vector<GLMetaFile::GLMetaCommand>& commands, size_t fro
     return depth == 0;
 }
 
-// What a replay appends to target: a balanced run that is push, the source's commands, pop
-// whenever the source was balanced itself.
-void CheckReplay(const std::vector<GLMetaFile::GLMetaCommand>& source, const GLMetaFile& target, size_t before)
+// A replay appends a balanced run: push, the source's commands whenever the source was balanced itself, pop.
+void CheckReplay(const Commands& source, const GLMetaFile& target, size_t before)
 {
-    const std::vector<GLMetaFile::GLMetaCommand>& c = target.Commands();
-    Require(c.size() >= before + 2 && Balanced(c, before));
-    Require(c[before].iKind == GLMetaFile::ePushTransform && c.back().iKind == GLMetaFile::ePopTransform);
-    if (!Balanced(source, 0))
-        return;
-    Require(c.size() == before + source.size() + 2);
-    for (size_t i = 0; i < source.size(); ++i)
-        Require(SameCommand(c[before + 1 + i], source[i]));
+    const Commands& c = target.Commands();
+    Check(c.size() >= before + 2 && Balanced(c, before));
+    Check(c[before].iKind == GLMetaFile::ePushTransform && c.back().iKind == GLMetaFile::ePopTransform);
+    Check(!Balanced(source, 0) || (c.size() == before + source.size() + 2 && SameCommands(c, before + 1, source)));
 }
 
-QColor AnyColor(FuzzedDataProvider& in)
-{
-    return QColor::fromRgba(in.ConsumeIntegral<quint32>());
-}
+QColor AnyColor(FuzzedDataProvider& in) { return QColor::fromRgba(in.ConsumeIntegral<quint32>()); }
 
 QString AnyText(FuzzedDataProvider& in)
 {
@@ -118,7 +87,6 @@ double AnyDouble(FuzzedDataProvider& in)
 const Qt::PenStyle s_PenStyles[] = {Qt::SolidLine, Qt::DotLine, Qt::DashLine, Qt::NoPen};
 const Qt::BrushStyle s_BrushStyles[] = {Qt::SolidPattern, Qt::NoBrush, Qt::Dense4Pattern};
 const char* const s_Families[] = {"DejaVu Sans", "DejaVu Serif", "DejaVu Sans Mono"};
-
 using MetaFiles = std::array<GLMetaFile, 2>;
 
 MetaFiles Run(FuzzedDataProvider& in, GLFrameWidget* widget)
@@ -127,18 +95,25 @@ MetaFiles Run(FuzzedDataProvider& in, GLFrameWidget* widget)
     GLPainter p(widget);
     GLMetaFile* target = nullptr;
     std::vector<GLMetaFile*> pushes; // where each outstanding save pushed its transform (null: GL)
-    bool inBatch = false; // the previous call recorded a line into target
+    bool inBatch = false;            // the previous call recorded a line into target
     for (int op = 0; op < 200 && in.remaining_bytes() > 0; ++op) {
         GLMetaFile* const recording = target;
         const size_t before = recording ? recording->Commands().size() : 0;
-        size_t added = 0;   // commands the call must append to the metafile being recorded
+        size_t added = 0; // commands the call must append to the metafile being recorded
         bool lineCall = false, replay = false;
         switch (in.ConsumeIntegralInRange(0, 19)) {
-        case 0: p.setPen(QPen(QBrush(AnyColor(in)), in.ConsumeIntegralInRange(0, 40), in.PickValueInArray(s_PenStyles))); break;
+        case 0:
+            p.setPen(QPen(QBrush(AnyColor(in)), in.ConsumeIntegralInRange(0, 40), in.PickValueInArray(s_PenStyles)));
+            break;
         case 1: p.setBrush(QBrush(AnyColor(in), in.PickValueInArray(s_BrushStyles))); break;
-        case 2: in.ConsumeBool() ? p.setHGradientBrush(AnyColor(in), AnyColor(in)) : p.setVGradientBrush(AnyColor(in), AnyColor(in)); break;
-        case 3: p.setBackground(QBrush(AnyColor(in), in.PickValueInArray(s_BrushStyles)));
-                p.setBackgroundMode(in.ConsumeBool() ? Qt::OpaqueMode : Qt::TransparentMode); break;
+        case 2:
+            in.ConsumeBool() ? p.setHGradientBrush(AnyColor(in), AnyColor(in))
+                             : p.setVGradientBrush(AnyColor(in), AnyColor(in));
+            break;
+        case 3:
+            p.setBackground(QBrush(AnyColor(in), in.PickValueInArray(s_BrushStyles)));
+            p.setBackgroundMode(in.ConsumeBool() ? Qt::OpaqueMode : Qt::TransparentMode);
+            break;
         case 4: {
             QFont font(in.PickValueInArray(s_Families));
             font.setPixelSize(in.ConsumeIntegralInRange(4, 28));
@@ -148,11 +123,10 @@ MetaFiles Run(FuzzedDataProvider& in, GLFrameWidget* widget)
             break;
         }
         case 5: p.save(); pushes.push_back(target); added = 1; break;
-        case 6:
+        case 6: // a restore pops only into the metafile its save pushed into
             p.restore();
             added = !pushes.empty() && pushes.back() == recording;
-            if (!pushes.empty())
-                pushes.pop_back();
+            if (!pushes.empty()) pushes.pop_back();
             break;
         case 7: p.translate(AnyDouble(in), AnyDouble(in)); added = 1; break;
         case 8: p.scale(AnyDouble(in), AnyDouble(in)); added = 1; break;
@@ -178,13 +152,13 @@ MetaFiles Run(FuzzedDataProvider& in, GLFrameWidget* widget)
             added = !polygon.isEmpty();
             break;
         }
-        case 14: {
+        case 14: { // texts are measured on the widget's fonts: without one nothing is recorded
             const int x = in.ConsumeIntegral<int>(), y = in.ConsumeIntegral<int>();
             p.drawText(x, y, AnyText(in));
             added = widget != nullptr;
             break;
         }
-        case 15: {
+        case 15: { // one command per text line
             const QRect rect = AnyRect(in);
             const int flags = in.ConsumeIntegral<int>();
             const QString text = AnyText(in);
@@ -197,7 +171,7 @@ MetaFiles Run(FuzzedDataProvider& in, GLFrameWidget* widget)
             }
             break;
         }
-        case 16: {
+        case 16: { // end() pops what the saves since begin() pushed into the metafile being recorded
             const int pick = in.ConsumeIntegralInRange(0, 3);
             if (pick == 3) {
                 p.end();
@@ -205,47 +179,42 @@ MetaFiles Run(FuzzedDataProvider& in, GLFrameWidget* widget)
                 pushes.clear();
             }
             target = pick < 2 ? &files[pick] : nullptr;
-            if (pick < 3)
-                p.begin(target);
+            if (pick < 3) p.begin(target);
             break;
         }
         case 17: {
             GLMetaFile& source = files[in.ConsumeBool()];
             // Replays into itself double a metafile; keep the input's run time bounded.
-            if (source.Commands().size() + (target ? target->Commands().size() : 0) > 4000)
-                break;
-            const std::vector<GLMetaFile::GLMetaCommand> commands = source.Commands();
+            if (source.Commands().size() + (target ? target->Commands().size() : 0) > 4000) break;
+            const Commands commands = source.Commands();
             p.drawMetaFile(source);
             replay = true;
-            if (target)
-                CheckReplay(commands, *target, before);
-            if (target != &source)
-                Require(source.Commands().size() == commands.size());
-            if (target == &source)
-                for (size_t i = 0; i < commands.size(); ++i)
-                    Require(SameCommand(source.Commands()[i], commands[i]));
+            if (target) CheckReplay(commands, *target, before);
+            Check(target == &source ? SameCommands(source.Commands(), 0, commands)
+                                    : source.Commands().size() == commands.size());
             break;
         }
-        case 18: {
-            // Copies and moves of the metafile not being recorded, so the painter's target stays put.
+        case 18: { // copies and moves of the metafile not being recorded, so the painter's target stays put
             GLMetaFile& other = files[target == &files[0]];
-            std::unique_ptr<GLMetaFile> copy = std::make_unique<GLMetaFile>(other);
-            Require(copy->Commands().size() == other.Commands().size() && copy->Texts().size() == other.Texts().size());
+            auto copy = std::make_unique<GLMetaFile>(other);
+            Check(copy->Commands().size() == other.Commands().size() && copy->Texts().size() == other.Texts().size());
             GLMetaFile moved(std::move(other));
-            Require(other.Commands().empty() && other.Lines().empty() && other.Polygons().empty() && other.Texts().empty());
+            Check(other.Commands().empty() && other.Lines().empty() && other.Polygons().empty() &&
+                  other.Texts().empty());
             other = *copy;
             copy.reset();
-            Require(other.Commands().size() == moved.Commands().size());
-            CheckStructure(other);
+            Check(other.Commands().size() == moved.Commands().size());
             break;
         }
-        case 19: p.drawImage(QPoint(in.ConsumeIntegral<short>(), in.ConsumeIntegral<short>()), QImage(3, 2, QImage::Format_ARGB32)); break;
+        case 19: {
+            const QPoint at(in.ConsumeIntegral<short>(), in.ConsumeIntegral<short>());
+            p.drawImage(at, QImage(3, 2, QImage::Format_ARGB32));
+            break;
         }
+        }
+        // A line continuing a batch and an image append nothing.
         const size_t appended = recording ? recording->Commands().size() - before : 0;
-        if (lineCall)
-            Require(appended <= (inBatch ? 0u : 1u));
-        else if (recording && !replay)
-            Require(appended == added);
+        Check(lineCall ? appended <= (inBatch ? 0u : 1u) : !recording || replay || appended == added);
         inBatch = lineCall && recording;
         CheckStructure(files[0]);
         CheckStructure(files[1]);
@@ -253,13 +222,13 @@ MetaFiles Run(FuzzedDataProvider& in, GLFrameWidget* widget)
     return files;
 }
 
+FuzzSurface* s_pSurface = nullptr;
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     StartOffscreenApplication();
-    s_pSurface = new FuzzSurface;
-    s_pSurface->resize(48, 32);
+    s_pSurface = new FuzzSurface(48, 32);
     return 0;
 }
 
@@ -281,7 +250,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         p.fillRect(QRect(0, 0, 2, 2), QBrush(Qt::white));
     };
     QImage image;
-    if (s_pSurface->RenderToImage(&image))
-        Require(image.pixel(0, 0) == 0xFFFFFFFF);
+    Check(!s_pSurface->RenderToImage(&image) || image.pixel(0, 0) == 0xFFFFFFFF);
     return 0;
 }
