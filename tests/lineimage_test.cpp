@@ -4,7 +4,6 @@
 #include "support/render_fixture.h"
 
 #include <GL/gl.h>
-#include <GL/glext.h>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
@@ -40,29 +39,19 @@ namespace
 {
 using GL = GLFrameWidget;
 
-class LineSurface : public TestSurface
-{
-public:
-    using GLFrameWidget::LineImage;
-    bool IndexMode() const { return m_bMultiTexture && m_bIndexColorProgram; }
-};
+// Index mode needs the fragment shader, which the second run removes.
+bool IndexMode() { return !qEnvironmentVariable("MESA_EXTENSION_OVERRIDE").contains("-GL_ARB_fragment_shader"); }
 
-// A real LineSurface, not a TestSurface cast to one, renders the lambda inside its paint pass.
-QImage renderLines(int w, int h, const std::function<void(LineSurface&)>& paint)
+struct LineSurface : TestSurface
 {
-    LineSurface surface;
-    surface.resize(w, h);
-    surface.paint = [&](TestSurface&) { paint(surface); };
-    QImage image;
-    EXPECT_TRUE(surface.RenderToImage(&image)) << surface.info().toStdString();
-    return image;
-}
+    using GLFrameWidget::LineImage;
+};
 
 // Keeps the context current for the object's lifetime, as inside a paint pass.
 struct Current
 {
-    LineSurface& surface;
-    explicit Current(LineSurface& s) : surface(s)
+    TestSurface& surface;
+    explicit Current(TestSurface& s) : surface(s)
     {
         surface.resize(64, 64);
         EXPECT_TRUE(surface.BeginContext()) << surface.info().toStdString();
@@ -70,15 +59,15 @@ struct Current
     ~Current() { surface.EndContext(false); }
 };
 
-std::vector<unsigned char> Bytes(int width, int seed)
+// A line of width values that differ by seed; Data hands it to the library.
+std::string Line(int width, int seed)
 {
-    std::vector<unsigned char> line(static_cast<size_t>(width));
+    std::string line(size_t(width), '\0');
     for (int c = 0; c < width; ++c)
-        line[size_t(c)] = static_cast<unsigned char>((c * 7 + seed * 13) % 256);
+        line[size_t(c)] = char((c * 7 + seed * 13) % 256);
     return line;
 }
-
-std::string AsString(const std::vector<unsigned char>& bytes) { return std::string(bytes.begin(), bytes.end()); }
+const unsigned char* Data(const std::string& line) { return reinterpret_cast<const unsigned char*>(line.data()); }
 
 // A table whose entries are all different and differ from the grey default: entry 0 is not entry 255.
 QVector<unsigned int> Palette(int shift)
@@ -90,39 +79,22 @@ QVector<unsigned int> Palette(int shift)
 }
 
 // What a pixel shows for a value: the shader samples value 255 at s = 1.0, which wraps onto entry 0.
-QRgb Shown(const QVector<unsigned int>& table, int value, bool indexMode)
+QRgb Shown(const QVector<unsigned int>& table, int value)
 {
-    const int entry = indexMode && value == 255 ? 0 : value;
-    return 0xFF000000u | (table[entry] & 0xFFFFFFu);
+    return 0xFF000000u | (table[IndexMode() && value == 255 ? 0 : value] & 0xFFFFFFu);
 }
 
-int LineImageWithWidth(GL& w, int width, int bufferHeight)
+// An image of width columns keeping bufferHeight lines; with a view height, one column per pixel and
+// y 0..viewHeight filling the view.
+int Image(GL& w, int width, int bufferHeight, int viewHeight = 0)
 {
     const int id = w.CreateLineImage();
-    w.SetLineImageXAxis(id, 0, width - 1, width);
-    w.SetLineImageBufferHeight(id, bufferHeight);
-    return id;
-}
-
-// One column per pixel, with y 0..height filling a view of that height.
-int Waterfall(GL& w, int width, int height, int bufferHeight)
-{
-    const int id = LineImageWithWidth(w, width, bufferHeight);
-    w.SetLineImageDestXAxis(id, 0, width - 1, width);
-    w.SetLineImageYAxis(id, 0, height);
-    w.SetLineImageDestYAxis(id, 0, height);
-    return id;
-}
-
-// Appends lines 0 .. count - 1 at time stamps 1 .. count.
-void Fill(GL& w, int id, int width, int count, const std::function<int(int line, int column)>& value)
-{
-    std::vector<unsigned char> line(static_cast<size_t>(width));
-    for (int k = 0; k < count; ++k) {
-        for (int c = 0; c < width; ++c)
-            line[size_t(c)] = static_cast<unsigned char>(value(k, c));
-        EXPECT_TRUE(w.SetLineImageData(id, 1 + k, line.data())) << k;
+    w.SetLineImageXAxis(id, 0, width - 1, width), w.SetLineImageBufferHeight(id, bufferHeight);
+    if (viewHeight) {
+        w.SetLineImageDestXAxis(id, 0, width - 1, width), w.SetLineImageYAxis(id, 0, viewHeight);
+        w.SetLineImageDestYAxis(id, 0, viewHeight);
     }
+    return id;
 }
 
 void Draw(GL& w, int width, int height, std::initializer_list<int> ids)
@@ -163,277 +135,200 @@ protected:
 };
 } // namespace
 
-TEST_F(LineImageTest, TimeStampsAppendRewriteOrAreRefused)
+TEST_F(LineImageTest, TimeStampsAppendRewriteOrAreRefusedAndFindTheirNearestLine)
 {
-    const int id = LineImageWithWidth(w, 300, 100);
+    const int id = Image(w, 300, 100);
     for (int t : {100, 200, 300})
-        EXPECT_TRUE(w.SetLineImageData(id, t, Bytes(300, t / 100).data()));
-    EXPECT_FALSE(w.SetLineImageData(id, 200, Bytes(300, 20).data())) << "a stored time stamp rewrites its line";
-    EXPECT_EQ(w.GetLineImageData(id, 1), AsString(Bytes(300, 20)));
-    EXPECT_FALSE(w.SetLineImageData(id, 300, Bytes(300, 30).data())) << "so does the newest one, repeated";
-    EXPECT_EQ(w.GetLineImageData(id, 0), AsString(Bytes(300, 30)));
+        EXPECT_TRUE(w.SetLineImageData(id, t, Data(Line(300, t / 100))));
+    EXPECT_FALSE(w.SetLineImageData(id, 200, Data(Line(300, 20)))) << "a stored time stamp rewrites its line";
+    EXPECT_FALSE(w.SetLineImageData(id, 300, Data(Line(300, 30)))) << "so does the newest one, repeated";
     EXPECT_TRUE(errors.vLogged.empty());
     for (unsigned long long refused : {250ull, 50ull, 0ull}) {
-        EXPECT_FALSE(w.SetLineImageData(id, refused, Bytes(300, 9).data()));
+        EXPECT_FALSE(w.SetLineImageData(id, refused, Data(Line(300, 9))));
         expectOneError(errors, "Unknown existing TimeStamp");
     }
     EXPECT_FALSE(w.SetLineImageData(id, 400, nullptr)) << "no data";
-    EXPECT_FALSE(w.SetLineImageData(id, 400, Bytes(299, 2).data(), 299)) << "fewer bytes than the width";
-    EXPECT_FALSE(w.SetLineImageData(id, 400, Bytes(300, 3).data(), -1));
-    EXPECT_TRUE(w.SetLineImageData(id, 400, Bytes(300, 4).data(), 300));
+    EXPECT_FALSE(w.SetLineImageData(id, 400, Data(Line(300, 2)), 299)) << "fewer bytes than the width";
+    EXPECT_FALSE(w.SetLineImageData(id, 400, Data(Line(300, 3)), -1));
+    EXPECT_TRUE(w.SetLineImageData(id, 400, Data(Line(300, 4)), 300));
     EXPECT_TRUE(errors.vLogged.empty());
 
     EXPECT_EQ(w.GetLineImageAvailableTimeRange(id), std::make_pair(100ull, 400ull));
-    const unsigned long long stamps[] = {400, 300, 200, 100};
-    const int seeds[] = {4, 30, 20, 1};
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(w.GetLineImageTimeStamp(id, i), stamps[i]);
-        EXPECT_EQ(w.GetLineImageData(id, i), AsString(Bytes(300, seeds[i]))) << "refused calls lose no line";
+    const std::pair<unsigned long long, int> kept[] = {{400, 4}, {300, 30}, {200, 20}, {100, 1}, {0, -1}};
+    for (int i = -1; i < 5; ++i) { // newest first; beyond either end, nothing
+        const auto [stamp, seed] = kept[i < 0 ? 4 : i];
+        EXPECT_EQ(w.GetLineImageTimeStamp(id, i), stamp) << i;
+        EXPECT_EQ(w.GetLineImageData(id, i), seed < 0 ? "" : Line(300, seed)) << "refused calls lose no line";
     }
-    EXPECT_EQ(w.GetLineImageTimeStamp(id, 4), 0u);
-    EXPECT_EQ(w.GetLineImageTimeStamp(id, -1), 0u);
-    EXPECT_TRUE(w.GetLineImageData(id, 4).empty());
-    EXPECT_EQ(w.GetLineImageData(id, 0).size(), 300u) << "exactly width bytes, after a shorter answer";
-}
+    EXPECT_EQ(w.GetLineImageData(id, 0).size(), 300u) << "exactly width bytes, after an empty answer";
 
-TEST_F(LineImageTest, NearestLineOfATimeStamp)
-{
-    const int id = LineImageWithWidth(w, 4, 10);
-    const unsigned char data[4] = {1, 2, 3, 4};
-    bool found = true;
-    for (unsigned long long t : {100ull, 200ull, 300ull}) {
-        if (t < 300) {
-            found = true;
-            EXPECT_EQ(w.GetLineImageLine(id, 100, found), 0);
-            EXPECT_FALSE(found) << "no lines, or a single one, which never brackets even its own time stamp";
-        }
-        w.SetLineImageData(id, t, data);
-    }
+    // The nearest line of a time stamp between the oldest and the newest, the newer one on a tie.
     struct Case { unsigned long long stamp; int line; bool found; };
-    for (const Case& c : {Case{290, 0, true}, Case{210, 1, true}, Case{250, 0, true}, Case{150, 1, true},
-                          Case{149, 2, true}, Case{100, 2, true}, Case{300, 0, true}, Case{200, 1, true},
-                          Case{50, 0, false}, Case{301, 0, false}}) {
-        found = !c.found;
+    for (const Case& c : {Case{390, 0, true}, {310, 1, true}, {350, 0, true}, {149, 3, true}, {150, 2, true},
+                          {100, 3, true}, {400, 0, true}, {200, 2, true}, {50, 0, false}, {401, 0, false}}) {
+        bool found = !c.found;
         EXPECT_EQ(w.GetLineImageLine(id, c.stamp, found), c.line) << c.stamp;
         EXPECT_EQ(found, c.found) << c.stamp;
     }
-    found = true;
-    EXPECT_EQ(w.GetLineImageLine(id + 1, 250, found), 0);
-    EXPECT_FALSE(found);
-}
-
-// Every piece stays within one tile and carries value(first column of the piece, column) at its ends.
-int ExpectTilePieces(const GL::GLSections& pieces, const std::function<double(int, int)>& value)
-{
-    int columns = 0;
-    for (const GL::GLSection& piece : pieces) {
-        EXPECT_EQ(piece.iPixelFrom / 256, (piece.iPixelTo - 1) / 256) << "crosses a tile at " << piece.iPixelFrom;
-        EXPECT_FLOAT_EQ(piece.fValueFrom, float(value(piece.iPixelFrom, piece.iPixelFrom)));
-        EXPECT_FLOAT_EQ(piece.fValueTo, float(value(piece.iPixelFrom, piece.iPixelTo)));
-        columns += piece.iPixelTo - piece.iPixelFrom;
+    const int few = Image(w, 1, 10);
+    for (int lines = 0; lines < 2; ++lines, w.SetLineImageData(few, 100, Data(Line(1, 1)))) {
+        bool found = true;
+        EXPECT_EQ(w.GetLineImageLine(few, 100, found), 0);
+        EXPECT_FALSE(found) << "no lines, or a single one, which never brackets even its own time stamp";
     }
-    return columns;
-}
-
-TEST(LineImage, ColumnSectionsNeverCrossATile)
-{
-    LineSurface w;
-    const int id = w.CreateLineImage();
-    const auto sections = [&] { return *w.LineImage(id)->pXSections; };
-    w.SetLineImageXAxis(id, 0, 1000, 600);
-    EXPECT_EQ(ExpectTilePieces(sections(), [](int, int c) { return 1000.0 * c / 599; }), 600);
-    EXPECT_EQ(sections().size(), 3u);
-    EXPECT_EQ(sections().front().iPixelFrom, 0);
-    EXPECT_EQ(w.LineImage(id)->iWidth, 600);
-    w.SetLineImageXAxis(id, 5, 9, 1);
-    EXPECT_EQ(ExpectTilePieces(sections(), [](int, int) { return 5.0; }), 1) << "one column has the value min";
-    for (int count : {0, -7}) {
-        w.SetLineImageXAxis(id, 0, 1, count);
-        EXPECT_TRUE(sections().empty());
-        EXPECT_EQ(w.LineImage(id)->iWidth, 0);
-    }
-    // 16-bit columns are cut, not wrapped, and the kept ones keep their values.
-    w.SetLineImageXAxis(id, 0, 39999, 40000);
-    EXPECT_EQ(w.LineImage(id)->iWidth, GL::ciMaxLineImageWidth);
-    EXPECT_EQ(ExpectTilePieces(sections(), [](int, int c) { return c; }), GL::ciMaxLineImageWidth);
-    EXPECT_EQ(sections().back().iPixelTo, GL::ciMaxLineImageWidth);
-
-    // With a skipped range: pieces of the visible pixel sections, valued along their section.
-    axisDefinition axis;
-    axis.init(0.0, 100.0, 700);
-    axis.AddSkip(40.0, 60.0, true);
-    w.SetLineImageXAxis(id, axis.GetAxisDefinitionSet());
-    EXPECT_EQ(w.LineImage(id)->iWidth, 700);
-    std::vector<const pixSection*> visible;
-    for (const pixSection& pix : axis.GetPixSections())
-        if (pix.GetFactor() > 0)
-            visible.push_back(&pix);
-    ASSERT_EQ(visible.size(), 2u);
-    const int columns = ExpectTilePieces(sections(), [&](int first, int c) {
-        const auto owner = std::find_if(visible.begin(), visible.end(), [&](const pixSection* pix) {
-            return first >= pix->GetOffset() && first < pix->GetOffset() + pix->GetWidth();
-        });
-        EXPECT_NE(owner, visible.end()) << first;
-        const pixSection& pix = owner == visible.end() ? *visible[0] : **owner;
-        return pix.GetFrom() + (c - pix.GetOffset()) * (pix.GetTo() - pix.GetFrom()) / (pix.GetWidth() - 1);
-    });
-    EXPECT_EQ(columns, int(visible[0]->GetWidth() + visible[1]->GetWidth()));
-    EXPECT_FLOAT_EQ(sections().front().fValueFrom, 0.0f);
 }
 
 TEST_F(LineImageTest, TrimmingKeepsTheBufferHeight)
 {
     struct Case { int buffer, lines; unsigned long long oldest, newest; size_t tileLines; };
     // A buffer of 0 or less stores each line and trims it at once; a huge one reserves nothing ahead.
-    for (const Case& c : {Case{10, 12, 3, 12, 1}, Case{0, 3, 0, 0, 0}, Case{-5, 3, 0, 0, 0},
-                          Case{10000000, 600, 1, 600, 3}}) {
-        const int id = LineImageWithWidth(w, 300, c.buffer);
+    for (const Case& c : {Case{10, 12, 3, 12, 1}, {0, 3, 0, 0, 0}, {-5, 3, 0, 0, 0}, {10000000, 600, 1, 600, 3}}) {
+        const int id = Image(w, 300, c.buffer);
         for (int i = 1; i <= c.lines; ++i)
-            EXPECT_TRUE(w.SetLineImageData(id, i, Bytes(300, i).data())) << c.buffer;
+            EXPECT_TRUE(w.SetLineImageData(id, i, Data(Line(300, i)))) << c.buffer;
         EXPECT_EQ(w.GetLineImageAvailableTimeRange(id), std::make_pair(c.oldest, c.newest)) << c.buffer;
         EXPECT_EQ(w.LineImage(id)->TileLines.size(), c.tileLines) << c.buffer;
-        const int kept = c.oldest ? int(c.newest - c.oldest) + 1 : 0;
-        EXPECT_EQ(w.GetLineImageTimeStamp(id, kept), 0u) << c.buffer;
-        if (kept)
-            EXPECT_EQ(w.GetLineImageData(id, kept - 1), AsString(Bytes(300, int(c.oldest)))) << c.buffer;
+        if (c.oldest)
+            EXPECT_EQ(w.GetLineImageData(id, int(c.newest - c.oldest)), Line(300, int(c.oldest))) << c.buffer;
     }
     w.SetLineImageBufferHeight(0, 4);
     EXPECT_EQ(w.GetLineImageTimeStamp(0, 9), 3u) << "a new height waits for the next line";
-    w.SetLineImageData(0, 13, Bytes(300, 13).data());
+    w.SetLineImageData(0, 13, Data(Line(300, 13)));
     EXPECT_EQ(w.GetLineImageAvailableTimeRange(0), std::make_pair(10ull, 13ull));
 }
 
-TEST(LineImage, TileLinesHoldTwoHundredFiftySixLinesAndAreRecycled)
+TEST(LineImage, AnAxisLayoutSetsTheColumnsThatTheSameLayoutShows)
+{
+    // A skipped range takes 40..60 % of the 700 columns: they are stored but never shown. Columns
+    // beyond the 16-bit range are cut, not wrapped.
+    axisDefinition axis;
+    axis.init(0.0, 100.0, 700);
+    axis.AddSkip(40.0, 60.0, true);
+    const QVector<unsigned int> table = Palette(40);
+    const std::string line = Line(700, 3), wide = Line(40000, 4);
+    const QImage img = render(700, 4, [&](TestSurface& w) {
+        const int id = Image(w, 10, 4, 4), cut = Image(w, 40000, 4);
+        w.SetLineImageColorTable(id, table), w.SetLineImageXAxis(id, axis.GetAxisDefinitionSet());
+        w.SetLineImageDestXAxis(id, axis.GetAxisDefinitionSet()), w.SetLineImageData(id, 1, Data(line));
+        EXPECT_EQ(w.GetLineImageData(id, 0), line);
+        w.SetLineImageData(cut, 1, Data(wide));
+        EXPECT_EQ(w.GetLineImageData(cut, 0), wide.substr(0, GL::ciMaxLineImageWidth));
+        Draw(w, 700, 4, {id});
+    });
+    expectPixels(img.copy(0, 0, 700, 1), [&](int x, int) {
+        return x >= 280 && x < 420 ? 0u : Shown(table, uchar(line[size_t(x)]));
+    });
+}
+
+TEST(LineImage, TileTexturesAreRecycledAndGoWithTheContext)
 {
     {
-        LineSurface w;
+        TestSurface w;
         Current current(w);
-        // 300 lines span at most three tile lines of two tiles each.
-        const int id = LineImageWithWidth(w, 300, 300);
-        const int before = s_iGeneratedTextures;
+        // 300 lines span at most three tile lines of 256 lines and two tiles each.
+        const int id = Image(w, 300, 300), before = s_iGeneratedTextures;
         for (int i = 0; i < 256 * 6; ++i) {
-            ASSERT_TRUE(w.SetLineImageData(id, 1 + i, Bytes(300, i).data()));
-            const GL::GLLineImage& image = *w.LineImage(id);
-            if (i != 256)
-                continue;
-            ASSERT_EQ(image.TileLines.size(), 2u) << "the 257th line starts a second tile line";
-            EXPECT_EQ(image.TileLines[0]->iReferences, 256);
-            EXPECT_EQ(image.TileLines[1]->iRowsUsed, 1);
-            EXPECT_EQ(image.Lines.back().pTileLine, image.TileLines[1].get());
-            EXPECT_EQ(s_iGeneratedTextures - before, 4);
-            EXPECT_EQ(w.GetLineImageData(id, 0), AsString(Bytes(300, 256)));
-            EXPECT_EQ(w.GetLineImageData(id, 256), AsString(Bytes(300, 0)));
+            ASSERT_TRUE(w.SetLineImageData(id, 1 + i, Data(Line(300, i))));
+            if (i == 256)
+                EXPECT_TRUE(w.GetLineImageData(id, 0) == Line(300, 256) && w.GetLineImageData(id, 256) == Line(300, 0))
+                    << "the 257th line starts a second tile line";
         }
         EXPECT_EQ(s_iGeneratedTextures - before, 6) << "three tile lines' worth, then only recycled names";
-        for (const auto& tileLine : w.LineImage(id)->TileLines)
-            for (unsigned int name : tileLine->vTextures)
-                EXPECT_EQ(s_LiveTextures.count(name), 1u) << name;
         EXPECT_EQ(w.GetLineImageAvailableTimeRange(id), std::make_pair(256ull * 6 - 299, 256ull * 6));
-        EXPECT_EQ(w.GetLineImageData(id, 299), AsString(Bytes(300, 256 * 6 - 300)));
-
-        const int zero = LineImageWithWidth(w, 300, 0);
-        const int mid = s_iGeneratedTextures;
+        EXPECT_EQ(w.GetLineImageData(id, 299), Line(300, 256 * 6 - 300));
+        const int zero = Image(w, 300, 0), mid = s_iGeneratedTextures;
         for (int i = 0; i < 1000; ++i)
-            w.SetLineImageData(zero, 1 + i, Bytes(300, i).data());
+            w.SetLineImageData(zero, 1 + i, Data(Line(300, i)));
         EXPECT_EQ(s_iGeneratedTextures - mid, 0) << "the pool still holds a released tile line's names";
-        w.DeleteLineImage(zero);
-        w.DeleteLineImage(id);
-        w.DeleteLineImage(id);
+        for (int deleted : {zero, id, id})
+            w.DeleteLineImage(deleted);
         EXPECT_GT(s_LiveTextures.size(), 0u) << "deleted images keep their tiles in the pool";
     }
     EXPECT_TRUE(s_LiveTextures.empty()) << "the pool is deleted with the context";
+
+    // A colour-table texture deleted without a current context: the image makes it current itself.
+    TestSurface w;
+    {
+        Current current(w);
+        w.SetLineImageData(Image(w, 8, 8, 1), 1, Data(Line(8, 1)));
+        w.DrawLineImage(0);
+    }
+    const size_t live = s_LiveTextures.size();
+    w.DeleteLineImage(0);
+    EXPECT_FALSE(w.ActiveContext());
+    EXPECT_EQ(live - s_LiveTextures.size(), IndexMode() ? 1u : 0u);
 }
 
-TEST(LineImage, BothModesDrawTheSameWaterfall)
+TEST(LineImage, BothModesPlaceTheTableColoursByTheAxesAndRestoreTheState)
 {
+    // 300 lines of 300 values (two tile lines of two tiles; every value, 255 included) on a y axis 0..700
+    // with the lines covering 50..650: rows 50 to 649 hold them, the newest on top, each line doubled as
+    // the buffer holds 300. The destination axis 0..299.5 over 600 pixels doubles each column.
     const QVector<unsigned int> table = Palette(40);
-    // 300 lines of 300 values: two tile lines, two tiles each; every value including 255 occurs.
     auto value = [](int line, int column) { return (line * 5 + column * 3) % 256; };
-    bool indexMode = false;
-    const QImage img = renderLines(300, 300, [&](LineSurface& w) {
-        indexMode = w.IndexMode();
-        const int id = Waterfall(w, 300, 300, 300);
-        w.SetLineImageColorTable(id, table);
-        Fill(w, id, 300, 300, value);
-        Draw(w, 300, 300, {id});
-    });
-    ASSERT_EQ(indexMode, !qEnvironmentVariable("MESA_EXTENSION_OVERRIDE").contains("-GL_ARB_fragment_shader"));
-    expectPixels(img, [&](int x, int y) { return Shown(table, value(299 - y, x), indexMode); });
-    // The one difference between the modes: value 255 shows entry 0 or entry 255.
-    int x = 0;
-    while (value(299, x) != 255)
-        ++x;
-    EXPECT_EQ(img.pixel(x, 0), Shown(table, indexMode ? 0 : 255, false));
-    EXPECT_NE(Shown(table, 0, false), Shown(table, 255, false));
-}
-
-TEST(LineImage, PlacementFollowsTheAxesAndTheBufferHeightAndRestoresTheState)
-{
-    // 50 lines of 300 values, y axis 0..200 over 200 pixels with the lines covering 50..150:
-    // rows 50 to 149 hold them, the newest on top. Buffer height 50 doubles each line; the
-    // destination axis 0..299.5 over 600 pixels doubles each column.
-    auto value = [](int line, int column) { return (line * 11 + column) % 255; };
-    const QImage img = render(600, 200, [&](TestSurface& s) {
-        const int id = LineImageWithWidth(s, 300, 50);
-        s.SetLineImageDestXAxis(id, 0, 299.5, 600);
-        s.SetLineImageYAxis(id, 0, 200);
-        s.SetLineImageDestYAxis(id, 50, 150);
-        Fill(s, id, 300, 50, value);
+    const QImage img = render(600, 700, [&](TestSurface& w) {
+        const int id = Image(w, 300, 300);
+        w.SetLineImageColorTable(id, table), w.SetLineImageDestXAxis(id, 0, 299.5, 600);
+        w.SetLineImageYAxis(id, 0, 700), w.SetLineImageDestYAxis(id, 50, 650);
+        std::string line(300, '\0');
+        for (int k = 0; k < 300; ++k) {
+            for (int c = 0; c < 300; ++c)
+                line[size_t(c)] = char(value(k, c));
+            w.SetLineImageData(id, 1 + k, Data(line));
+        }
         GLfloat before[16], after[16];
         glGetFloatv(GL_MODELVIEW_MATRIX, before);
-        Draw(s, 600, 200, {id});
+        Draw(w, 600, 700, {id});
         glGetFloatv(GL_MODELVIEW_MATRIX, after);
         EXPECT_TRUE(std::equal(before, before + 16, after));
         GLint program = -1, unit = 0;
-        glGetIntegerv(GL_CURRENT_PROGRAM, &program);
-        glGetIntegerv(GL_ACTIVE_TEXTURE, &unit);
-        EXPECT_EQ(program, 0);
-        EXPECT_EQ(unit, GL_TEXTURE0);
+        glGetIntegerv(GL_CURRENT_PROGRAM, &program), glGetIntegerv(GL_ACTIVE_TEXTURE, &unit);
+        EXPECT_TRUE(program == 0 && unit == GL_TEXTURE0) << program << ", " << unit;
         for (GLenum cap : {GL_TEXTURE_2D, GL_BLEND, GL_VERTEX_ARRAY, GL_TEXTURE_COORD_ARRAY})
             EXPECT_FALSE(glIsEnabled(cap)) << cap;
         EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     });
     expectPixels(img, [&](int x, int y) {
-        const int v = value(49 - (y - 50) / 2, x / 2);
-        return y >= 50 && y < 150 ? qRgb(v, v, v) : 0u;
+        return y >= 50 && y < 650 ? Shown(table, value(299 - (y - 50) / 2, x / 2)) : 0u;
     });
-}
 
-TEST(LineImage, ColourTableChangesReachOnlyLaterLinesInSoftwareMode)
-{
-    const QVector<unsigned int> before = Palette(0), after = Palette(100);
-    bool indexMode = false;
-    const QImage img = renderLines(64, 64, [&](LineSurface& w) {
-        indexMode = w.IndexMode();
-        const int id = Waterfall(w, 64, 64, 64);
-        w.SetLineImageColorTable(id, before);
-        const std::vector<unsigned char> line(64, 7);
-        w.SetLineImageData(id, 1, line.data());
+    // A new table reaches the stored lines in index mode, only later ones in software mode.
+    const QVector<unsigned int> later = Palette(100);
+    const QImage recoloured = render(64, 64, [&](TestSurface& w) {
+        const int id = Image(w, 64, 64, 64);
+        // No columns: lines are kept but have no bytes and draw nothing; nor do equal y limits.
+        const int empty = Image(w, 0, 4, 64), flat = Image(w, 64, 4, 4);
+        EXPECT_TRUE(w.SetLineImageData(empty, 1, nullptr) && w.GetLineImageData(empty, 0).empty() &&
+                    w.GetLineImageTimeStamp(empty, 0) == 1);
+        w.SetLineImageYAxis(flat, 3, 3), w.SetLineImageData(flat, 1, Data(Line(64, 1)));
+        w.SetLineImageColorTable(id, table), w.SetLineImageData(id, 1, Data(std::string(64, '\7')));
         Draw(w, 64, 64, {id}); // uploads the first table in index mode
-        w.SetLineImageColorTable(id, after);
-        w.SetLineImageData(id, 2, line.data());
-        Draw(w, 64, 64, {id});
+        w.SetLineImageColorTable(id, later), w.SetLineImageData(id, 2, Data(std::string(64, '\7')));
+        Draw(w, 64, 64, {id, empty, flat});
     });
-    expectColour(img, 10, 0, Shown(after, 7, indexMode));
-    expectColour(img, 10, 1, Shown(indexMode ? after : before, 7, indexMode));
-    expectColour(img, 10, 2, 0);
+    expectColour(recoloured, 10, 0, Shown(later, 7));
+    expectColour(recoloured, 10, 1, Shown(IndexMode() ? later : table, 7));
+    expectPixels(recoloured.copy(0, 2, 64, 62), [](int, int) { return 0u; });
 }
 
 TEST(LineImage, BadInputGetsDefinedAnswers)
 {
     RecordingErrorHandler errors;
     {
-        LineSurface w;
-        w.resize(64, 64);
-        const int id = LineImageWithWidth(w, 300, 100);
-        EXPECT_FALSE(w.SetLineImageData(id, 1, Bytes(300, 1).data()));
+        TestSurface never; // destroyed without ever having had a context
+        const int early = Image(never, 300, 100);
+        EXPECT_FALSE(never.SetLineImageData(early, 1, Data(Line(300, 1))));
         expectOneError(errors, "No context");
-        w.DrawLineImage(id);
+        never.DrawLineImage(early);
+    }
+    {
+        TestSurface w;
+        const int id = Image(w, 300, 100);
         {
             Current current(w);
-            EXPECT_TRUE(w.SetLineImageData(id, 1, Bytes(300, 1).data()));
+            EXPECT_TRUE(w.SetLineImageData(id, 1, Data(Line(300, 1))));
         }
-        EXPECT_FALSE(w.SetLineImageData(id, 2, Bytes(300, 2).data()));
+        EXPECT_FALSE(w.SetLineImageData(id, 2, Data(Line(300, 2))));
         expectOneError(errors, "No context");
         EXPECT_EQ(w.GetLineImageAvailableTimeRange(id), std::make_pair(1ull, 1ull)) << "refusals lose no line";
 
@@ -441,100 +336,24 @@ TEST(LineImage, BadInputGetsDefinedAnswers)
         const int deleted = w.CreateLineImage();
         w.DeleteLineImage(deleted);
         for (int bad : {-1, deleted, 99}) {
-            w.SetLineImageBufferHeight(bad, 5);
-            w.SetLineImageColorTable(bad, Palette(1));
-            w.SetLineImageXAxis(bad, 0, 1, 10);
-            w.SetLineImageXAxis(bad, axisDefinition().GetAxisDefinitionSet());
-            w.SetLineImageDestXAxis(bad, 0, 1, 10);
-            w.SetLineImageDestXAxis(bad, axisDefinition().GetAxisDefinitionSet());
-            w.SetLineImageYAxis(bad, 0, 1);
-            w.SetLineImageDestYAxis(bad, 0, 1);
-            w.DrawLineImage(bad);
-            w.DeleteLineImage(bad);
+            const AxisData axis = axisDefinition().GetAxisDefinitionSet();
+            w.SetLineImageBufferHeight(bad, 5), w.SetLineImageColorTable(bad, Palette(1));
+            w.SetLineImageYAxis(bad, 0, 1), w.DrawLineImage(bad), w.DeleteLineImage(bad);
+            w.SetLineImageXAxis(bad, 0, 1, 10), w.SetLineImageXAxis(bad, axis), w.SetLineImageDestYAxis(bad, 0, 1);
+            w.SetLineImageDestXAxis(bad, 0, 1, 10), w.SetLineImageDestXAxis(bad, axis);
             bool found = true;
-            EXPECT_EQ(w.GetLineImageLine(bad, 1, found), 0);
-            EXPECT_FALSE(found);
+            EXPECT_TRUE(w.GetLineImageLine(bad, 1, found) == 0 && !found);
             EXPECT_EQ(w.GetLineImageAvailableTimeRange(bad), std::make_pair(0ull, 0ull));
             EXPECT_EQ(w.GetLineImageTimeStamp(bad, 0), 0u);
             EXPECT_TRUE(w.GetLineImageData(bad, 0).empty());
             Current current(w);
-            EXPECT_FALSE(w.SetLineImageData(bad, 9, Bytes(300, 9).data()));
+            EXPECT_FALSE(w.SetLineImageData(bad, 9, Data(Line(300, 9))));
         }
         EXPECT_TRUE(errors.vLogged.empty());
-        EXPECT_EQ(w.GetLineImageData(id, 0), AsString(Bytes(300, 1)));
+        EXPECT_EQ(w.GetLineImageData(id, 0), Line(300, 1));
+        EXPECT_EQ(w.CreateLineImage(), deleted) << "a deleted id is reused";
+        EXPECT_EQ(w.GetLineImageTimeStamp(deleted, 0), 0u) << "and starts empty";
     }
     EXPECT_TRUE(s_LiveTextures.empty());
 }
 
-TEST(LineImage, WideAndEmptyLines)
-{
-    const QVector<unsigned int> table = Palette(3);
-    int width = 0;
-    bool indexMode = false;
-    const QImage img = renderLines(64, 16, [&](LineSurface& w) {
-        indexMode = w.IndexMode();
-        // Wider than any texture: the tiles carry it, and the last columns draw.
-        width = w.GetMaxTextureSize() + 300;
-        const int wide = LineImageWithWidth(w, width, 4);
-        w.SetLineImageColorTable(wide, table);
-        w.SetLineImageDestXAxis(wide, width - 64, width - 1, 64);
-        w.SetLineImageYAxis(wide, 0, 16);
-        w.SetLineImageDestYAxis(wide, 12, 16);
-        EXPECT_TRUE(w.SetLineImageData(wide, 1, Bytes(width, 5).data()));
-        EXPECT_EQ(w.GetLineImageData(wide, 0), AsString(Bytes(width, 5)));
-        EXPECT_EQ(w.LineImage(wide)->TileLines[0]->vTextures.size(), size_t((width + 255) / 256));
-
-        // No columns: lines are kept but have no bytes and draw nothing; equal y limits draw nothing.
-        const int empty = LineImageWithWidth(w, 0, 4);
-        w.SetLineImageYAxis(empty, 0, 16);
-        w.SetLineImageDestYAxis(empty, 0, 16);
-        EXPECT_TRUE(w.SetLineImageData(empty, 1, nullptr));
-        EXPECT_TRUE(w.GetLineImageData(empty, 0).empty());
-        EXPECT_EQ(w.GetLineImageTimeStamp(empty, 0), 1u);
-        const int flat = Waterfall(w, 64, 4, 4);
-        w.SetLineImageYAxis(flat, 3, 3);
-        w.SetLineImageData(flat, 1, Bytes(64, 1).data());
-        Draw(w, 64, 16, {wide, empty, flat});
-    });
-    const std::vector<unsigned char> line = Bytes(width, 5);
-    expectPixels(img, [&](int x, int y) { return y ? 0u : Shown(table, line[size_t(width - 64 + x)], indexMode); });
-}
-
-TEST(LineImage, ImagesCreatedAndDeletedInEveryOrderReuseIds)
-{
-    const int orders[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 0, 2}, {1, 2, 0}, {2, 0, 1}, {2, 1, 0}};
-    for (const auto& order : orders) {
-        {
-            LineSurface w;
-            Current current(w);
-            for (int i = 0; i < 3; ++i) {
-                ASSERT_EQ(LineImageWithWidth(w, 300, 300), i);
-                w.SetLineImageData(i, 1, Bytes(300, i).data());
-                w.SetLineImageYAxis(i, 0, 1);
-            }
-            Draw(w, 64, 64, {0, 1, 2}); // creates the colour-table textures in index mode
-            w.DeleteLineImage(order[0]);
-            EXPECT_EQ(w.GetLineImageTimeStamp(order[1], 0), 1u) << "the others keep their lines";
-            EXPECT_EQ(w.CreateLineImage(), order[0]);
-            w.DeleteLineImage(order[1]);
-            w.DeleteLineImage(order[2]);
-            EXPECT_EQ(w.CreateLineImage(), std::min(order[1], order[2]));
-            EXPECT_EQ(w.CreateLineImage(), std::max(order[1], order[2]));
-            EXPECT_EQ(w.CreateLineImage(), 3);
-            EXPECT_EQ(w.GetLineImageTimeStamp(order[0], 0), 0u) << "a reused id starts empty";
-        }
-        EXPECT_TRUE(s_LiveTextures.empty()) << order[0] << order[1] << order[2];
-    }
-    // A colour-table texture deleted without a current context: the image makes it current itself.
-    LineSurface w;
-    {
-        Current current(w);
-        const int id = Waterfall(w, 8, 1, 8);
-        w.SetLineImageData(id, 1, Bytes(8, 1).data());
-        w.DrawLineImage(id);
-    }
-    const size_t live = s_LiveTextures.size();
-    w.DeleteLineImage(0);
-    EXPECT_FALSE(w.ActiveContext());
-    EXPECT_EQ(live - s_LiveTextures.size(), w.IndexMode() ? 1u : 0u);
-}

@@ -5,10 +5,7 @@
 #include <QPainter>
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <functional>
 #include <memory>
-#include <set>
 
 using GL = GLFrameWidget;
 
@@ -38,57 +35,20 @@ GL::GLText Label(const QString& text, const QFont& font, float x, float y, GLFra
     return t;
 }
 
-// One label drawn standalone, after an optional change to it, in a fresh frame.
-QImage DrawLabel(int w, int h, const QString& text, const QFont& font, float x, float y,
-                 const QColor& color = Qt::white, const std::function<void(GL::GLText&, TestSurface&)>& change = {})
+// One label at (2, 2), drawn standalone in a fresh frame.
+QImage DrawLabel(const QString& text, const QColor& color = Qt::white, int w = 80, int h = 24)
 {
     return render(w, h, [&](TestSurface& s) {
-        GL::GLText t = Label(text, font, x, y, &s, color);
-        if (change)
-            change(t, s);
+        GL::GLText t = Label(text, TestFont(16), 2, 2, &s, color);
         s.DrawTextW(t, true, nullptr);
     });
-}
-
-QImage QPainterText(int w, int h, const QFont& font, const QPointF& baseline, const QString& text,
-                    const QColor& color)
-{
-    QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    painter.setPen(color);
-    painter.setFont(font);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    painter.drawText(baseline, text);
-    return image;
-}
-
-// The same columns and rows carry clearly visible coverage (the glyph boxes and their spacing), and no
-// channel of any pixel differs by more than 4.
-void ExpectLike(const QImage& gl, const QImage& reference)
-{
-    std::set<int> columns[2], rows[2];
-    int worst = 0;
-    for (int y = 0; y < gl.height(); ++y)
-        for (int x = 0; x < gl.width(); ++x) {
-            const QRgb p = gl.pixel(x, y), q = reference.pixel(x, y);
-            worst = std::max({worst, std::abs(qAlpha(p) - qAlpha(q)), std::abs(qRed(p) - qRed(q)),
-                              std::abs(qGreen(p) - qGreen(q)), std::abs(qBlue(p) - qBlue(q))});
-            for (int i : {0, 1})
-                if (qAlpha(i ? q : p) > 8)
-                    columns[i].insert(x), rows[i].insert(y);
-        }
-    EXPECT_EQ(columns[0], columns[1]);
-    EXPECT_EQ(rows[0], rows[1]);
-    EXPECT_LE(worst, 4);
 }
 
 int LitPixels(const QImage& img)
 {
     int lit = 0;
     for (int y = 0; y < img.height(); ++y)
-        for (int x = 0; x < img.width(); ++x)
-            lit += img.pixel(x, y) != 0;
+        lit += int(litColumns(img, y).size());
     return lit;
 }
 
@@ -100,312 +60,192 @@ int TextureCount()
         count += glIsTexture(name) ? 1 : 0;
     return count;
 }
-
 } // namespace
 
-TEST(Text, AtlasAndPooledTextMatchQPainter)
+TEST(Text, AtlasAndPooledTextMatchQPainterUprightColouredAndFlipped)
 {
     // Latin-1 text (233 included) draws from the atlas at the top, other text from a pooled texture below.
-    const QFont latinFont = TestFont(14), greekFont = TestFont(16);
-    const QFontMetrics lm(latinFont), gm(greekFont);
-    const QString s = QString::fromLatin1("AVAWay Hallo Welt, \xe9\xe0\xdf 123!");
+    const QFont fonts[2] = {TestFont(14), TestFont(16)};
+    const QFontMetrics lm(fonts[0]), gm(fonts[1]);
+    const QString texts[2] = {QString::fromLatin1("AVAWay Hallo Welt, \xe9\xe0\xdf 123!"), Greek};
+    // The atlas box runs one pixel beyond the ink bearings on either side; the pooled one is the bounding
+    // rectangle. The position is the box's top left corner: atlas text starts its pen one pixel left of it
+    // plus the bearing, the pooled texture holds its text at pen (1, ascent). Flipping mirrors each box.
+    const QRect bounds = gm.boundingRect(QRect(0, 0, -1, -1), Qt::AlignLeft | Qt::AlignTop, Greek).adjusted(0, 0, 1, 0);
+    const int latinWidth = lm.horizontalAdvance(texts[0]) - lm.leftBearing(texts[0].front()) -
+                           lm.rightBearing(texts[0].back()) + 2;
+    const QRect boxes[2] = {QRect(5, 6, latinWidth, lm.height()), QRect(QPoint(4, 33), bounds.size())};
+    const QPointF pens[2] = {QPointF(5 + 1 - lm.leftBearing(texts[0].front()), 6 + lm.ascent()),
+                             QPointF(4 + 1, 33 + gm.ascent())};
     for (const auto& [colour, flip] : {std::pair(QColor(Qt::white), false), std::pair(QColor(255, 128, 0), false),
                                        std::pair(QColor(Qt::white), true)}) {
-        GL::GLSize latinExtent, greekExtent;
-        QRect bounds;
-        bool latin1[2] = {false, true};
-        int ascent = 0, height = 0, greekAscent = 0, textures = -1;
-        const QImage gl = render(260, 60, [&](TestSurface& w) {
-            GL::GLText t = Label(s, latinFont, 5, 6, &w, colour);
-            GL::GLText g = Label(Greek, greekFont, 4, 33, &w, colour);
-            t.SetFlipY(flip);
-            g.SetFlipY(flip);
-            latin1[0] = t.IsLatin1();
-            latin1[1] = g.IsLatin1();
-            latinExtent = w.GetTextExtent(t);
-            greekExtent = w.GetTextExtent(g);
-            ascent = w.GetTextAscent(t);
-            height = w.GetTextHeight(t);
-            greekAscent = w.GetTextAscent(g);
-            bounds = g.BoundingRect();
-            w.DrawTextW(t, true, nullptr);
-            w.DrawTextW(g, true, nullptr);
-            textures = TextureCount();
-        });
-        EXPECT_TRUE(latin1[0]);
-        EXPECT_FALSE(latin1[1]);
-        EXPECT_EQ(textures, 2) << "one atlas and one pooled texture";
-        EXPECT_EQ(ascent, lm.ascent());
-        EXPECT_EQ(height, lm.height());
-        // The atlas box runs one pixel beyond the ink bearings on either side.
-        EXPECT_EQ(latinExtent.Width(), lm.horizontalAdvance(s) - lm.leftBearing(s.front()) -
-                                           lm.rightBearing(s.back()) + 2);
-        EXPECT_EQ(latinExtent.Height(), lm.height());
-        const QRect expected =
-            gm.boundingRect(QRect(0, 0, -1, -1), Qt::AlignLeft | Qt::AlignTop, Greek).adjusted(0, 0, 1, 0);
-        EXPECT_EQ(bounds, expected);
-        EXPECT_EQ(greekExtent.Width(), expected.width());
-        EXPECT_EQ(greekExtent.Height(), expected.height());
-
-        // The position is the box's top left corner: atlas text starts its pen one pixel left of it plus
-        // the bearing; the pooled texture holds its text at pen (1, ascent). Flipping mirrors each box.
-        const QImage references[2] = {
-            QPainterText(260, 30, latinFont, QPointF(5 + 1 - lm.leftBearing(s.front()), 6 + lm.ascent()), s, colour),
-            QPainterText(260, 30, greekFont, QPointF(4 + 1, 3 + greekAscent), Greek, colour)};
-        for (int i = 0; i < 2; ++i) {
-            SCOPED_TRACE(testing::Message() << "text " << i << " flipped " << flip);
-            QImage part = gl.copy(0, 30 * i, 260, 30);
-            if (flip) { // mirror the box back upright
-                const int top = i ? 3 : 6, rows = int(i ? greekExtent.Height() : latinExtent.Height());
-                const QImage box = part.copy(0, top, 260, rows).mirrored(false, true);
-                for (int k = 0; k < rows; ++k)
-                    std::memcpy(part.scanLine(top + k), box.constScanLine(k), size_t(box.bytesPerLine()));
+        SCOPED_TRACE(testing::Message() << "colour " << colour.name().toStdString() << " flipped " << flip);
+        QImage reference(260, 60, QImage::Format_ARGB32_Premultiplied);
+        reference.fill(Qt::transparent);
+        QPainter painter(&reference);
+        painter.setPen(colour), painter.setRenderHint(QPainter::TextAntialiasing);
+        QImage gl = render(260, 60, [&](TestSurface& w) {
+            for (int i = 0; i < 2; ++i) {
+                GL::GLText t = Label(texts[i], fonts[i], boxes[i].x(), boxes[i].y(), &w, colour);
+                t.SetFlipY(flip);
+                const QFontMetrics metrics(fonts[i]);
+                EXPECT_EQ(t.IsLatin1(), i == 0);
+                EXPECT_EQ(QSizeF(w.GetTextExtent(t).Width(), w.GetTextExtent(t).Height()), QSizeF(boxes[i].size()));
+                EXPECT_TRUE(w.GetTextAscent(t) == metrics.ascent() && w.GetTextHeight(t) == metrics.height());
+                if (i == 1)
+                    EXPECT_EQ(t.BoundingRect(), bounds);
+                w.DrawTextW(t, true, nullptr);
+                painter.setFont(fonts[i]), painter.drawText(pens[i], texts[i]);
             }
-            ASSERT_GT(LitPixels(references[i]), 100);
-            ExpectLike(part, references[i]);
+            EXPECT_EQ(TextureCount(), 2) << "one atlas and one pooled texture";
+        });
+        painter.end();
+        if (flip) {
+            const QImage drawn = gl;
+            QPainter upright(&gl);
+            upright.setCompositionMode(QPainter::CompositionMode_Source);
+            for (const QRect& box : boxes)
+                upright.drawImage(box.topLeft(), drawn.copy(box).mirrored(false, true));
         }
+        ASSERT_GT(LitPixels(reference), 200);
+        int worst = 0; // in any channel of any pixel
+        for (int y = 0; y < gl.height(); ++y)
+            for (int x = 0; x < gl.width(); ++x)
+                for (int shift : {0, 8, 16, 24})
+                    worst = std::max(worst, std::abs(int(gl.pixel(x, y) >> shift & 0xFF) -
+                                                     int(reference.pixel(x, y) >> shift & 0xFF)));
+        EXPECT_LE(worst, 4);
     }
 }
 
-TEST(Text, InvisibleAndEquivalentLabels)
+TEST(Text, ControlCharactersInvalidColoursAndInvisibleLabels)
 {
-    const QFont font = TestFont(16);
-    auto draw = [&](const QString& s, const QColor& c = Qt::white) { return DrawLabel(80, 24, s, font, 2, 2, c); };
-    // Control characters draw as spaces.
-    const QImage withTab = draw(QString::fromLatin1("A\tB"));
-    EXPECT_EQ(withTab, draw("A B"));
-    EXPECT_NE(withTab, draw("AB"));
-    EXPECT_EQ(LitPixels(draw(QString::fromLatin1("\x01\x1f"))), 0);
-    // An invalid colour is what QColor reports for it: opaque black; any alpha above 0 draws.
-    const QImage invalid = draw("Ink", QColor());
-    EXPECT_EQ(invalid, draw("Ink", Qt::black));
+    const QImage withTab = DrawLabel(QString::fromLatin1("A\tB"));
+    EXPECT_EQ(withTab, DrawLabel("A B")) << "control characters draw as spaces";
+    EXPECT_NE(withTab, DrawLabel("AB"));
+    EXPECT_EQ(LitPixels(DrawLabel(QString::fromLatin1("\x01\x1f"))), 0);
+    const QImage invalid = DrawLabel("Ink", QColor());
+    EXPECT_EQ(invalid, DrawLabel("Ink", Qt::black)) << "an invalid colour is what QColor reports for it: opaque black";
     EXPECT_GT(LitPixels(invalid), 20);
-    EXPECT_GT(LitPixels(draw("Hidden", QColor(255, 255, 255, 10))), 0);
+    EXPECT_GT(LitPixels(DrawLabel("Hidden", QColor(255, 255, 255, 10))), 0) << "any alpha above 0 draws";
 
     // Fully transparent and empty text build no quads and draw neither text nor background.
-    int layoutsBefore = -1, layoutsAfter = -1;
+    int layouts = -1;
     const QImage img = render(80, 24, [&](TestSurface& w) {
-        GL::GLText clear = Label("Hidden", font, 2, 2, &w, QColor(255, 255, 255, 0));
-        GL::GLText empty = Label("", font, 2, 2, &w);
-        empty.SetFillStyle(GL::GLFillStyle(GL::eFillSolid, Qt::red, Qt::red));
-        clear.SetFillStyle(GL::GLFillStyle(GL::eFillSolid, Qt::red, Qt::red));
-        layoutsBefore = w.TextLayoutCount();
-        w.DrawTextW(clear, true, nullptr);
-        w.DrawTextW(empty, true, nullptr);
-        layoutsAfter = w.TextLayoutCount();
+        GL::GLText clear = Label("Hidden", TestFont(16), 2, 2, &w, QColor(255, 255, 255, 0));
+        GL::GLText empty = Label("", TestFont(16), 2, 2, &w);
+        for (GL::GLText* t : {&clear, &empty}) {
+            t->SetFillStyle(GL::GLFillStyle(GL::eFillSolid, Qt::red, Qt::red));
+            w.DrawTextW(*t, true, nullptr);
+        }
+        layouts = w.TextLayoutCount();
     });
     EXPECT_EQ(LitPixels(img), 0);
-    EXPECT_EQ(layoutsAfter, layoutsBefore);
+    EXPECT_EQ(layouts, 0);
 }
 
-TEST(Text, BackgroundFillsTheTextBoxAndStateIsRestored)
+TEST(Text, BatchModeSharesTheBoundAtlasAndMatchesStandaloneWhichRestoresTheState)
 {
-    GL::GLSize extent;
-    bool restored = false;
-    const QImage img = render(120, 30, [&](TestSurface& w) {
-        GL::GLText t = Label("Box", TestFont(14), 10, 5, &w, Qt::white);
-        t.SetFillStyle(GL::GLFillStyle(GL::eFillSolid, Qt::blue, Qt::blue));
-        extent = w.GetTextExtent(t);
-        GLint bound = -1;
-        w.DrawTextW(t, true, nullptr);
-        glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-        restored = !glIsEnabled(GL_TEXTURE_2D) && !glIsEnabled(GL_BLEND) && !glIsEnabled(GL_ALPHA_TEST) &&
-                   !glIsEnabled(GL_VERTEX_ARRAY) && !glIsEnabled(GL_TEXTURE_COORD_ARRAY) && bound == 0;
-    });
-    EXPECT_TRUE(restored);
-    const int right = 10 + int(extent.Width()) - 1, bottom = 5 + int(extent.Height()) - 1;
-    expectColour(img, 10, 5, 0xFF0000FF);
-    expectColour(img, right, bottom, 0xFF0000FF);
-    expectColour(img, right + 1, bottom, 0);
-    expectColour(img, 10, bottom + 1, 0);
-    expectColour(img, 9, 5, 0);
-    // Where the glyphs are, white is laid over the blue.
-    int whiteish = 0;
-    for (int x = 10; x <= right; ++x)
-        whiteish += qRed(img.pixel(x, 5 + 8)) > 200 ? 1 : 0;
-    EXPECT_GT(whiteish, 0);
-}
-
-TEST(Text, BatchModeSharesTheBoundAtlasAndMatchesStandalone)
-{
-    const QFont font = TestFont(14);
     unsigned int slot = 0;
     GLint bound[2] = {-1, -1};
+    GL::GLSize box;
     auto draw = [&](bool batch) {
         return render(120, 40, [&](TestSurface& w) {
-            GL::GLText texts[2] = {Label("first", font, 2, 2, &w), Label("second", font, 2, 20, &w)};
-            if (!batch) {
-                for (GL::GLText& t : texts)
-                    w.DrawTextW(t, true, nullptr);
-                return;
+            GL::GLText texts[2] = {Label("Box", TestFont(14), 10, 5, &w), Label("second", TestFont(14), 2, 22, &w)};
+            texts[0].SetFillStyle(GL::GLFillStyle(GL::eFillSolid, Qt::blue, Qt::blue));
+            box = w.GetTextExtent(texts[0]);
+            if (batch) { // the caller sets up what standalone drawing would, then draws with the atlas slot
+                glPushAttrib(GL_ALL_ATTRIB_BITS), glPushClientAttrib(GL_CLIENT_ALL_ATTRIB_BITS);
+                glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA), glAlphaFunc(GL_GREATER, 0.01f);
+                glEnable(GL_BLEND), glEnable(GL_ALPHA_TEST), glEnable(GL_TEXTURE_2D);
+                glEnableClientState(GL_VERTEX_ARRAY), glEnableClientState(GL_TEXTURE_COORD_ARRAY);
             }
-            // The caller sets up what standalone drawing would, then draws with the atlas slot.
-            glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
-            glAlphaFunc(GL_GREATER, 0.01f);
-            for (GLenum cap : {GL_BLEND, GL_ALPHA_TEST, GL_TEXTURE_2D})
-                glEnable(cap);
-            for (GLenum array : {GL_VERTEX_ARRAY, GL_TEXTURE_COORD_ARRAY})
-                glEnableClientState(array);
             for (int i = 0; i < 2; ++i) {
-                w.DrawTextW(texts[i], false, &slot);
+                w.DrawTextW(texts[i], !batch, batch ? &slot : nullptr);
                 glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound[i]);
             }
-            EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D)) << "batch mode leaves the caller's state on";
-            for (GLenum array : {GL_VERTEX_ARRAY, GL_TEXTURE_COORD_ARRAY})
-                glDisableClientState(array);
-            for (GLenum cap : {GL_BLEND, GL_ALPHA_TEST, GL_TEXTURE_2D})
-                glDisable(cap);
+            EXPECT_EQ(bool(glIsEnabled(GL_TEXTURE_2D)), batch) << "batch mode leaves the caller's state on";
+            if (batch) {
+                glPopClientAttrib(), glPopAttrib();
+                return;
+            }
+            EXPECT_EQ(bound[1], 0);
+            for (GLenum cap : {GL_BLEND, GL_ALPHA_TEST, GL_VERTEX_ARRAY, GL_TEXTURE_COORD_ARRAY})
+                EXPECT_FALSE(glIsEnabled(cap)) << cap;
         });
     };
-    EXPECT_EQ(draw(true), draw(false));
-    EXPECT_NE(slot, 0u);
-    EXPECT_EQ(GLuint(bound[0]), slot);
-    EXPECT_EQ(GLuint(bound[1]), slot);
+    const QImage standalone = draw(false);
+    EXPECT_EQ(draw(true), standalone);
+    EXPECT_TRUE(slot != 0 && GLuint(bound[0]) == slot && GLuint(bound[1]) == slot) << slot;
+    // The background fills the text box exactly, with the glyphs laid over it.
+    const int right = 10 + int(box.Width()) - 1, bottom = 5 + int(box.Height()) - 1;
+    for (auto [x, y, colour] : {std::tuple{10, 5, 0xFF0000FFu}, {right, bottom, 0xFF0000FFu}, {right + 1, bottom, 0u},
+                                {10, bottom + 1, 0u}, {9, 5, 0u}})
+        expectColour(standalone, x, y, colour);
+    int white = 0;
+    for (int x = 10; x <= right; ++x)
+        white += qRed(standalone.pixel(x, 13)) > 200 ? 1 : 0;
+    EXPECT_GT(white, 0) << "where the glyphs are, white is laid over the blue";
 }
 
-TEST(Text, AtlasesAndTexturesAreCachedAndReused)
+TEST(Text, UnchangedTextIsNotLaidOutAgainAndPooledTexturesAreReused)
 {
-    // Fonts of one family and metrics height share an atlas.
-    std::vector<int> counts;
-    render(120, 60, [&](TestSurface& w) {
-        QFont small("DejaVu Sans"), close, tall;
-        small.setPointSizeF(10.0);
-        tall = close = small;
-        tall.setPointSizeF(20.0);
-        for (double size = 10.05; close == small && size < 12; size += 0.05) {
-            QFont other = small;
-            other.setPointSizeF(size);
-            if (QFontMetrics(other, &w).height() == QFontMetrics(small, &w).height())
-                close = other;
-        }
-        ASSERT_NE(close, small) << "no second size of equal height found";
-        for (const QFont& f : {small, close, tall}) {
-            GL::GLText t = Label("abc", f, 2, 2, &w);
-            w.DrawTextW(t, true, nullptr);
-            counts.push_back(TextureCount());
-        }
-    });
-    EXPECT_EQ(counts, (std::vector<int>{1, 1, 2}));
-
-    // Unchanged text is not laid out or rendered again.
     const QFont font = TestFont(14);
-    std::vector<int> layouts;
-    int textures = -1;
+    std::vector<int> layouts, textures;
     render(200, 60, [&](TestSurface& w) {
-        GL::GLText t = Label("static", font, 2, 2, &w);
-        GL::GLText g = Label(Greek, font, 2, 30, &w);
+        GL::GLText t = Label("static", font, 2, 2, &w), g = Label(Greek, font, 2, 30, &w);
         auto step = [&](GL::GLText& text) {
             w.DrawTextW(text, true, nullptr);
             layouts.push_back(w.TextLayoutCount());
         };
-        step(t); // first draw builds: 1
-        step(t); // unchanged: 1
-        t.SetPos(2, 2); // same values: 1
-        t.SetText("static", &w);
-        t.SetColor(Qt::white);
-        step(t);
-        t.SetPos(3, 2), step(t);                                                      // 2
-        t.SetColor(Qt::red), step(t);                                                 // 3
-        t.SetFlipY(true), step(t);                                                    // 4
+        step(t), step(t);                                                         // built once: 1, 1
+        t.SetPos(2, 2), t.SetText("static", &w), t.SetColor(Qt::white), step(t); // the same values: 1
+        t.SetPos(3, 2), step(t);                                                  // 2
+        t.SetColor(Qt::red), step(t);                                             // 3
+        t.SetFlipY(true), step(t);                                                // 4
         t.SetFillStyle(GL::GLFillStyle(GL::eFillSolid, Qt::blue, Qt::blue)), step(t); // 5
-        t.SetFont(TestFont(15), &w), step(t);                                         // 6
-        step(g), step(g);                                                             // 7, 7: rendered once
-        textures = TextureCount();
-    });
-    EXPECT_EQ(layouts, (std::vector<int>{1, 1, 1, 2, 3, 4, 5, 6, 7, 7}));
-    EXPECT_EQ(textures, 3) << "two atlases and one pooled texture";
+        t.SetFont(TestFont(15), &w), step(t);                                     // 6
+        step(g), step(g);                                                         // 7, 7: rendered once
+        textures.push_back(TextureCount()); // two atlases and one pooled texture
 
-    // An unlinked pooled texture goes to the next text of its size class.
-    counts.clear();
-    render(200, 60, [&](TestSurface& w) {
-        GL::GLText a = Label(Greek, font, 2, 2, &w);
+        // An unlinked pooled texture goes to the next text of its size class.
         GL::GLText b = Label(QString::fromUtf8("Ωμέγα ψιλόν δέλτα"), font, 2, 20, &w);
         GL::GLText c = Label(QString::fromUtf8("Ζήτα θήτα ιώτα κ"), font, 2, 40, &w);
-        w.DrawTextW(a, true, nullptr);
         w.DrawTextW(b, true, nullptr);
-        counts.push_back(TextureCount()); // two linked textures
-        a.Unlink();
+        textures.push_back(TextureCount()); // b has a texture of its own
+        g.Unlink();
         w.DrawTextW(c, true, nullptr);
-        counts.push_back(TextureCount()); // c takes a's texture
+        textures.push_back(TextureCount()); // c takes g's
         {
             GL::GLText copy = b;
         } // the copy's destruction unlinks the shared texture ...
-        const int before = w.TextLayoutCount();
-        w.DrawTextW(b, true, nullptr); // ... so b renders itself anew into a free texture
-        counts.push_back(w.TextLayoutCount() - before);
-        counts.push_back(TextureCount());
+        step(b); // ... so b renders itself anew into a free texture: 10, after b's and c's first layouts
+        textures.push_back(TextureCount());
     });
-    EXPECT_EQ(counts, (std::vector<int>{2, 2, 1, 2}));
+    EXPECT_EQ(layouts, (std::vector<int>{1, 1, 1, 2, 3, 4, 5, 6, 7, 7, 10}));
+    EXPECT_EQ(textures, (std::vector<int>{3, 4, 4, 4}));
 }
 
-TEST(Text, BadInputGetsDefinedAnswers)
+TEST(Text, TextOutlivesItsWidgetAndBadInputGetsDefinedAnswers)
 {
     RecordingErrorHandler errors;
-    const QString greek = Greek.repeated(100000 / Greek.size() + 1).left(100000);
-    int textures = -1;
-    float latinWidth = 0;
-    const QImage tooWide = render(64, 20, [&](TestSurface& w) {
-        GL::GLText t = Label(greek, TestFont(12), 0, 0, &w);
-        ASSERT_GT(t.BoundingRect().width(), 4 << 15);
-        w.DrawTextW(t, true, nullptr);
-        textures = TextureCount();
-    });
-    EXPECT_EQ(textures, 0) << "no texture beyond the largest size class";
-    EXPECT_EQ(LitPixels(tooWide), 0);
-    const QImage longLatin = DrawLabel(64, 20, QString(100000, QChar('x')), TestFont(12), 0, 0, Qt::white,
-                                       [&](GL::GLText& t, TestSurface& w) { latinWidth = w.GetTextExtent(t).Width(); });
-    EXPECT_GT(latinWidth, 100000.0f * 5);
-    EXPECT_GT(LitPixels(longLatin), 50);
-
-    // Tiny and huge fonts build their atlases and draw.
-    for (int pixels : {1, 500}) {
-        const QImage img = DrawLabel(400, 600, "Wg", TestFont(pixels), 0, 0, Qt::white, [&](GL::GLText& t, TestSurface& w) {
-            EXPECT_EQ(w.GetTextHeight(t), QFontMetrics(TestFont(pixels)).height());
-        });
-        if (pixels == 500)
-            EXPECT_GT(LitPixels(img), 10000);
-    }
-
-    // Without a widget, text beyond Latin-1 is measured for the screen, which here has the same resolution.
-    GL::GLText measured;
-    measured.SetFont(TestFont(14), nullptr);
-    measured.SetText(Greek, nullptr);
-    const QRect screen =
-        QFontMetrics(TestFont(14)).boundingRect(QRect(0, 0, -1, -1), Qt::AlignLeft | Qt::AlignTop, Greek);
-    EXPECT_EQ(measured.BoundingRect(), screen.adjusted(0, 0, 1, 0));
-
-    // Outside a frame nothing is drawn, measuring still works, and the next frame draws normally.
-    TestSurface w;
-    w.resize(60, 20);
-    GL::GLText t = Label("Ink", TestFont(14), 1, 1, &w);
-    w.DrawTextW(t, true, nullptr);
-    EXPECT_EQ(w.TextLayoutCount(), 0);
-    EXPECT_EQ(w.GetTextExtent(t).Height(), QFontMetrics(TestFont(14)).height());
-    w.paint = [&](TestSurface& s) { s.DrawTextW(t, true, nullptr); };
-    QImage img;
-    ASSERT_TRUE(w.RenderToImage(&img));
-    EXPECT_EQ(img, DrawLabel(60, 20, "Ink", TestFont(14), 1, 1));
-    EXPECT_TRUE(errors.vLogged.empty());
-}
-
-TEST(Text, TextOutlivesItsWidgetAndMovesToAnother)
-{
     const QFont font = TestFont(14);
     GL::GLText latin, greek;
+    QImage first;
     auto draw = [&](TestSurface& s, GL::GLText& a, GL::GLText& b) {
         s.DrawTextW(a, true, nullptr);
         s.DrawTextW(b, true, nullptr);
     };
     {
-        auto first = std::make_unique<TestSurface>();
-        first->resize(200, 40);
-        first->paint = [&](TestSurface& s) {
-            latin = Label("moved", font, 2, 2, &s);
-            greek = Label(Greek, font, 2, 20, &s);
-            draw(s, latin, greek);
-        };
-        QImage img;
-        ASSERT_TRUE(first->RenderToImage(&img));
+        auto w = std::make_unique<TestSurface>();
+        w->resize(200, 40);
+        latin = Label("moved", font, 2, 2, w.get());
+        greek = Label(Greek, font, 2, 20, w.get());
+        draw(*w, latin, greek); // outside a frame: nothing is laid out, measuring works
+        EXPECT_EQ(w->TextLayoutCount(), 0);
+        EXPECT_EQ(w->GetTextExtent(latin).Height(), QFontMetrics(font).height());
+        w->paint = [&](TestSurface& s) { draw(s, latin, greek); };
+        ASSERT_TRUE(w->RenderToImage(&first));
     } // the widget, its fonts and its pool go; the texts keep stale references
     const QImage second = render(200, 40, [&](TestSurface& s) { draw(s, latin, greek); });
     const QImage fresh = render(200, 40, [&](TestSurface& s) {
@@ -413,7 +253,27 @@ TEST(Text, TextOutlivesItsWidgetAndMovesToAnother)
         draw(s, a, b);
     });
     EXPECT_GT(LitPixels(fresh), 100);
-    EXPECT_EQ(second, fresh);
+    EXPECT_EQ(first, fresh) << "the frame after drawing outside one";
+    EXPECT_EQ(second, fresh) << "on another widget";
     latin.Unlink();
     greek.Unlink();
+
+    // Wider than the largest size class: no texture, nothing drawn.
+    const QString wide = Greek.repeated(100000 / Greek.size() + 1).left(100000);
+    int textures = -1;
+    const QImage tooWide = render(64, 20, [&](TestSurface& w) {
+        GL::GLText t = Label(wide, TestFont(12), 0, 0, &w);
+        ASSERT_GT(t.BoundingRect().width(), 4 << 15);
+        w.DrawTextW(t, true, nullptr);
+        textures = TextureCount();
+    });
+    EXPECT_EQ(textures, 0);
+    EXPECT_EQ(LitPixels(tooWide), 0);
+    // Without a widget, text beyond Latin-1 is measured for the screen, which here has the same resolution.
+    GL::GLText measured;
+    measured.SetFont(font, nullptr);
+    measured.SetText(Greek, nullptr);
+    const QRect screen = QFontMetrics(font).boundingRect(QRect(0, 0, -1, -1), Qt::AlignLeft | Qt::AlignTop, Greek);
+    EXPECT_EQ(measured.BoundingRect(), screen.adjusted(0, 0, 1, 0));
+    EXPECT_TRUE(errors.vLogged.empty());
 }
