@@ -6,341 +6,235 @@
 #include <gtest/gtest.h>
 
 using CW = GLCommonWidget;
+using Strings = std::vector<std::string>;
+using Columns = std::vector<int>;
 
 namespace {
 
-std::vector<QString> Texts(const axisDefinition& axis, bool legends)
-{
-    std::vector<QString> texts;
-    for (const AxisTick& tick : axis.GetTicks())
-        if (tick.m_bLegend == legends && !tick.m_sText.isEmpty())
-            texts.push_back(tick.m_sText);
-    return texts;
-}
-
-// Counts how often the full drawing hands over to the cached one.
-class CountingAxis : public axisDefinition
-{
-public:
-    int iRedraws = 0;
-    void drawFromGrid(GLPainter& p, GLCommonWidget* w, int type, bool legend, bool grid) override
-    {
-        ++iRedraws;
-        axisDefinition::drawFromGrid(p, w, type, legend, grid);
-    }
-};
-
 // Returns one fixed text for every value.
-class FixedText : public IStringFormatter
+struct FixedText : IStringFormatter
 {
-public:
     QString sText;
     const QString& FormatValue(double) override { return sText; }
     const QString& FormatStartValue(double) override { return sText; }
 };
 
-std::shared_ptr<axisDefinition> HorizontalAxis(double min, double max, int pixels)
+// An axis over [min, max] on its own pixel count, drawn by a w x h panel of the given window type.
+struct AxisPanel
 {
-    auto axis = std::make_shared<axisDefinition>();
-    axis->init(min, max, short(pixels));
-    return axis;
+    SinglePanel view;
+    std::shared_ptr<axisDefinition> axis = std::make_shared<axisDefinition>();
+
+    AxisPanel(int w, int h, CW::EWindowType type, double min, double max, int pixels, bool horizontal = true)
+        : view(w, h, type)
+    {
+        axis->setXType(horizontal);
+        axis->init(min, max, short(pixels));
+        view.panel.addPaintObject(axis, CW::eZOrderAxis);
+    }
+    // The non-empty texts of the tick records (legends false) or legend records (true) of the last full draw.
+    Strings Texts(bool legends) const
+    {
+        Strings texts;
+        for (const AxisTick& tick : axis->GetTicks())
+            if (tick.m_bLegend == legends && !tick.m_sText.isEmpty())
+                texts.push_back(tick.m_sText.toStdString());
+        return texts;
+    }
+};
+
+// The columns with a lit pixel in rows top to bottom.
+Columns Lit(const QImage& img, int top, int bottom)
+{
+    Columns columns;
+    for (int x = 0; x < img.width(); ++x)
+        if (CountLit(img, QRect(x, top, 1, bottom - top + 1)) > 0)
+            columns.push_back(x);
+    return columns;
+}
+
+// Consecutive runs of columns, first to last inclusive.
+Columns Runs(std::initializer_list<std::pair<int, int>> runs)
+{
+    Columns columns;
+    for (const auto& run : runs)
+        for (int x = run.first; x <= run.second; ++x)
+            columns.push_back(x);
+    return columns;
 }
 
 } // namespace
 
-TEST(AxisDraw, HorizontalLabelsOnlyInAxisWindowAndWideSections)
+// Ticks are chosen relative to an applied center value; the legends show the section ends. Texts appear only in
+// the axis window and tick labels only in sections wider than 200 pixels; marks are rows 0 to 3 at each tick.
+TEST(AxisDraw, HorizontalTicksAndLegends)
 {
     AxisColors colors;
-    for (CW::EWindowType type : {CW::ePlotWindow, CW::eXAxisWindow}) {
-        SinglePanel view(400, 30, type);
-        auto axis = HorizontalAxis(0, 100, 400);
-        view.panel.addPaintObject(axis, CW::eZOrderAxis);
-        const QImage img = view.Render();
-        // [0, 100] gets ticks 0, 25, 50, 75, 100; the ends collide with the legends.
-        EXPECT_EQ(Texts(*axis, false), (std::vector<QString>{"25", "50", "75"})) << "type " << type;
-        EXPECT_EQ(Texts(*axis, true), (std::vector<QString>{"0", "100"}));
-        const QRgb text = type == CW::eXAxisWindow ? AxisColors::AxisText : AxisColors::Text;
-        const int textPixels = CountPixels(img, QRect(0, 4, 400, 26), text);
-        if (type == CW::eXAxisWindow)
-            EXPECT_GT(textPixels, 40) << "legend and labels are drawn in the axis window";
+    const Strings quarters{"25", "50", "75"}, ends{"0", "100"};
+    struct Case { CW::EWindowType type; double min, max; int pixels; bool centered; Strings ticks, legends; };
+    const Case cases[] = {
+        {CW::ePlotWindow, 0, 100, 400, false, quarters, ends}, // the ends collide with the legends
+        {CW::eXAxisWindow, 0, 100, 400, false, quarters, ends},
+        {CW::eXAxisWindow, 0, 100, 200, false, {}, ends},
+        {CW::eXAxisWindow, 0, 100, 201, false, {"25", "50"}, ends}, // 75 collides with the wider 100
+        {CW::eXAxisWindow, 1000, 1010, 400, true, {"2.5", "5", "7.5"}, {"1000", "1010"}},
+        {CW::eXAxisWindow, 1000, 1010, 400, false, {"1002.5", "1005", "1007.5"}, {"1000", "1010"}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "type " << c.type << " [" << c.min << ", " << c.max << "] on " << c.pixels);
+        AxisPanel p(400, 30, c.type, c.min, c.max, c.pixels);
+        p.axis->SetCenterValue(c.min, c.centered); // the draw forgets a center value not applied
+        const QImage img = p.view.Render();
+        EXPECT_EQ(p.axis->GetCenterValue(), c.centered ? c.min : 0.0);
+        EXPECT_EQ(p.Texts(false), c.ticks);
+        EXPECT_EQ(p.Texts(true), c.legends);
+        Columns marks;
+        for (const AxisTick& tick : p.axis->GetTicks()) {
+            if (!tick.m_bLegend && !tick.m_sText.isEmpty())
+                EXPECT_EQ(tick.m_iPixel, p.axis->ValueToPixel(p.axis->GetCenterValue() + tick.m_sText.toDouble(),
+                                                              nullptr, false));
+            if (tick.m_iPixel >= 0)
+                marks.push_back(tick.m_iPixel);
+        }
+        EXPECT_EQ(marks.size(), c.ticks.empty() ? 0u : 5u);
+        EXPECT_EQ(Lit(img, 0, 3), marks);
+        if (c.type == CW::eXAxisWindow)
+            EXPECT_GT(CountPixels(img, QRect(0, 4, 400, 26), AxisColors::AxisText), 40) << "legends and labels";
         else
             EXPECT_EQ(CountLit(img, QRect(0, 4, 400, 26)), 0) << "only tick marks in other windows";
-        // Tick marks: rows 0 to 3 at every tick pixel.
-        for (int pixel : axis->GetGridPos()) {
-            if (pixel < 0)
-                continue;
-            EXPECT_GT(CountLit(img, QRect(pixel, 0, 1, 4)), 0) << "mark at " << pixel;
-            EXPECT_EQ(img.pixel(pixel, 6), 0u) << "marks are 3 pixels long";
-        }
     }
-    // A section of 200 pixels keeps its legend but gets neither labels nor marks.
-    SinglePanel narrow(400, 30, CW::eXAxisWindow);
-    auto axis = HorizontalAxis(0, 100, 200);
-    narrow.panel.addPaintObject(axis, CW::eZOrderAxis);
-    const QImage img = narrow.Render();
-    EXPECT_EQ(axis->GetGridPos(), (std::vector<int>{-1, -1}));
-    EXPECT_EQ(Texts(*axis, true), (std::vector<QString>{"0", "100"}));
-    EXPECT_EQ(CountLit(img, QRect(60, 0, 80, 4)), 0) << "no marks between the legends";
-    axis->init(0, 100, 201);
-    narrow.Render();
-    EXPECT_EQ(axis->GetGridPos().size(), 7u) << "two legends and five ticks";
 }
 
+// Drawn without a colour handler, so texts and their background boxes are opaque black.
 TEST(AxisDraw, VerticalLabelsEndAtTheLeftAlignColumnAndHalveWhenCrowded)
 {
-    AxisColors colors;
-    SinglePanel tall(60, 300, CW::eYAxisWindow);
-    auto axis = std::make_shared<axisDefinition>();
-    axis->setXType(false);
-    axis->init(0, 100, 300);
-    axis->SetGridVisible(false);
-    tall.panel.addPaintObject(axis, CW::eZOrderAxis);
-    const QImage img = tall.Render();
+    ASSERT_EQ(GLFrameWidget::getColorHandler(), nullptr);
+    AxisPanel tall(60, 300, CW::eYAxisWindow, 0, 100, 300, false);
+    tall.axis->SetGridVisible(false);
+    const QImage img = tall.view.Render();
+    EXPECT_EQ(CountPixels(img, img.rect(), 0xFF000000), CountLit(img, img.rect()));
     // The maximum maps one pixel above the mirrored axis, so its label is left out.
-    EXPECT_EQ(Texts(*axis, false), (std::vector<QString>{"0", "25", "50", "75"}));
-    ASSERT_EQ(axisDefinition::s_YAxisLeftAlign, 25);
-    std::vector<int> rightEdges;
-    for (const AxisTick& tick : axis->GetTicks()) {
-        EXPECT_EQ(tick.m_iPixel, axis->ValueToPixel(tick.m_sText.toDouble(), nullptr, true));
-        if (tick.m_iPixel < 12)
-            continue; // the text sits above its baseline, outside the panel
-        int right = -1;
-        for (int y = tick.m_iPixel - 12; y <= tick.m_iPixel && y < 300; ++y)
-            for (int x = 0; x < 60; ++x)
-                if (img.pixel(x, y) != 0 && img.pixel(x, y) != AxisColors::Background)
-                    right = std::max(right, x);
-        rightEdges.push_back(right);
+    ASSERT_EQ(tall.Texts(false), (Strings{"0", "25", "50", "75"}));
+    for (const AxisTick& tick : tall.axis->GetTicks()) {
+        EXPECT_EQ(tick.m_iPixel, tall.axis->ValueToPixel(tick.m_sText.toDouble(), nullptr, true));
+        // The text on its background box sits above its baseline and ends just before the left-align column.
+        const Columns text = Lit(img, tick.m_iPixel - 12, tick.m_iPixel);
+        EXPECT_TRUE(!text.empty() && text.front() == tick.m_iLabelPos &&
+                    text.back() == axisDefinition::s_YAxisLeftAlign - 1) << testing::PrintToString(text);
     }
-    EXPECT_EQ(rightEdges.size(), 4u);
-    for (int right : rightEdges) {
-        EXPECT_LE(right, 24) << "labels end before x 25";
-        EXPECT_GE(right, 21) << "labels are right-aligned to x 25";
-    }
-    ASSERT_EQ(axis->GetTicks().size(), 4u);
-    EXPECT_LT(axis->GetTicks()[3].m_iLabelPos, axis->GetTicks()[0].m_iLabelPos) << "wider text starts further left";
 
     // 60 pixels cannot hold five labels: every second one is shown.
-    SinglePanel low(60, 60, CW::eYAxisWindow);
-    auto crowded = std::make_shared<axisDefinition>();
-    crowded->setXType(false);
-    crowded->init(0, 1, 60);
-    low.panel.addPaintObject(crowded, CW::eZOrderAxis);
-    low.Render();
-    EXPECT_EQ(Texts(*crowded, false), (std::vector<QString>{"0", "0.5"}));
+    AxisPanel low(60, 60, CW::eYAxisWindow, 0, 1, 60, false);
+    low.view.Render();
+    EXPECT_EQ(low.Texts(false), (Strings{"0", "0.5"}));
 }
 
-TEST(AxisDraw, SkipMarksOnFirstDrawAndOutsideThemOnRedraw)
+// A full draw marks a skipped range at its ends, below the texts; a redraw from the cached ticks (same extent,
+// grid still valid) marks it one pixel outside and repeats the rest.
+TEST(AxisDraw, RedrawAtSameExtentRepeatsTheCachedTicks)
 {
     AxisColors colors;
-    SinglePanel view(400, 40, CW::eXAxisWindow);
-    auto axis = HorizontalAxis(0, 100, 400);
-    axis->SetSkipSuppressRanges(true);
-    axis->AddSkip(40, 60, true);
-    view.panel.addPaintObject(axis, CW::eZOrderAxis);
-    ASSERT_EQ(axis->GetSectionCnt(), 3);
-    const int first = axis->GetStartPix(1);
-    const int stop = axis->GetStopPix(1);
+    AxisPanel p(400, 40, CW::eXAxisWindow, 0, 100, 400);
+    p.axis->SetSkipSuppressRanges(true);
+    p.axis->AddSkip(80, 90, true);
+    const int first = p.axis->GetStartPix(1), stop = p.axis->GetStopPix(1);
     ASSERT_EQ(stop - first, pixSection::DISTANCE);
-
-    const QImage drawn = view.Render();
-    EXPECT_EQ(axis->GetSkipMarks(), (std::vector<std::pair<int, int>>{{first, stop}}));
-    for (int x : {first, stop})
-        EXPECT_EQ(CountPixels(drawn, QRect(x, 20, 1, 20), AxisColors::AxisText), 20) << "full-height mark at " << x;
-    EXPECT_EQ(CountLit(drawn, QRect(first - 1, 20, 1, 20)), 0);
-
-    const QImage redrawn = view.Render();
-    for (int x : {first - 1, stop + 1})
-        EXPECT_EQ(CountPixels(redrawn, QRect(x, 20, 1, 20), AxisColors::AxisText), 20) << "redraw mark at " << x;
-    EXPECT_EQ(CountLit(redrawn, QRect(first, 20, 1, 20)), 0) << "the first-draw marks are not repeated";
-}
-
-TEST(AxisDraw, SecondDrawAtSameExtentRepeatsTheCachedTicks)
-{
-    AxisColors colors;
-    SinglePanel view(400, 30, CW::eXAxisWindow);
-    auto axis = std::make_shared<CountingAxis>();
-    axis->init(0, 100, 400);
-    view.panel.addPaintObject(axis, CW::eZOrderAxis);
-    const QImage first = view.Render();
-    EXPECT_EQ(axis->iRedraws, 0);
-    const std::vector<int> ticks = axis->GetGridPos();
-    const QImage second = view.Render();
-    EXPECT_EQ(axis->iRedraws, 1);
-    EXPECT_EQ(second, first) << "the axis window looks the same from the cache";
-    EXPECT_EQ(axis->GetGridPos(), ticks);
-
-    axis->InvalidateGrid();
-    view.Render();
-    EXPECT_EQ(axis->iRedraws, 1) << "an invalidated grid is computed again";
-    view.Resize(300, 30);
-    view.Render();
-    EXPECT_EQ(axis->iRedraws, 1) << "a new extent is computed again";
-    view.Render();
-    EXPECT_EQ(axis->iRedraws, 2);
+    const Columns full{first, stop}, cached{first - 1, stop + 1};
+    const QImage drawn = p.view.Render();
+    EXPECT_EQ(Lit(drawn, 25, 39), full);
+    EXPECT_EQ(p.axis->GetSkipMarks(), (std::vector<std::pair<int, int>>{{first, stop}}));
+    const std::vector<int> ticks = p.axis->GetGridPos();
+    const QImage redrawn = p.view.Render();
+    EXPECT_EQ(Lit(redrawn, 25, 39), cached);
+    EXPECT_TRUE(redrawn.copy(0, 0, first - 1, 40) == drawn.copy(0, 0, first - 1, 40) && p.axis->GetGridPos() == ticks);
+    p.axis->InvalidateGrid();
+    EXPECT_EQ(Lit(p.view.Render(), 25, 39), full) << "an invalidated grid is computed again";
+    p.view.Resize(390, 40);
+    EXPECT_EQ(Lit(p.view.Render(), 25, 39), full) << "a new extent is computed again";
+    EXPECT_EQ(Lit(p.view.Render(), 25, 39), cached);
 
     // With both flags clear nothing is drawn and the cache stays.
-    axis->SetGridVisible(false);
-    axis->SetLegendVisible(false);
-    const std::vector<int> kept = axis->GetGridPos();
-    const QImage empty = view.Render();
-    EXPECT_EQ(CountLit(empty, empty.rect()), 0);
-    EXPECT_EQ(axis->GetGridPos(), kept);
-    EXPECT_EQ(axis->iRedraws, 2);
+    p.axis->SetGridVisible(false);
+    p.axis->SetLegendVisible(false);
+    const QImage empty = p.view.Render();
+    EXPECT_TRUE(CountLit(empty, empty.rect()) == 0 && p.axis->GetGridPos() == ticks);
 }
 
 TEST(AxisDraw, LabelPointerSpansHalfTheTextPlusThreeEachSide)
 {
     SinglePanel view(200, 40, CW::eXAxisWindow);
-    auto axis = HorizontalAxis(0, 200, 200);
+    axisDefinition axis;
     auto formatter = std::make_shared<FixedText>();
-    axis->SetStringFormatter(formatter);
-    // Find a text exactly 40 pixels wide in the painter's font.
-    view.Paint([&](GLPainter& p, CW*, int) {
-        for (int n = 1; n < 40 && formatter->sText.isEmpty(); ++n)
-            for (QChar c : QString("01il.-WM")) {
-                const QString candidate(n, c);
-                const QRect r = p.boundingRect(QRect(), Qt::AlignLeft, candidate);
-                if (r.right() - r.left() + 1 == 40) {
-                    formatter->sText = candidate;
-                    break;
-                }
-            }
-    });
-    view.Render();
-    ASSERT_FALSE(formatter->sText.isEmpty()) << "no 40-pixel text found";
-    SinglePanel label(200, 40, CW::eXAxisWindow);
-    label.Paint([&](GLPainter& p, CW* w, int) {
+    formatter->sText = "WWW";
+    axis.SetStringFormatter(formatter);
+    int half = 0;
+    view.Paint([&](GLPainter& p, CW* w, int) {
+        const QRect text = p.boundingRect(QRect(), Qt::AlignLeft, formatter->sText);
+        half = (text.right() - text.left() + 1) / 2 + 3;
         p.setPen(QPen(Qt::white));
-        axis->Label(p, w, 100, 7.0, QColor(0, 0, 200));
+        axis.Label(p, w, 100, 7.0, QColor(0, 0, 200));
     });
-    const QImage img = label.Render();
-    expectLitRun(img, 30, 77, 123);
-    const std::vector<int> tip = litColumns(img, 1);
-    ASSERT_FALSE(tip.empty());
-    EXPECT_GE(tip.front(), 94);
-    EXPECT_LE(tip.back(), 106);
-    const QRgb fill = img.pixel(100, 36);
-    EXPECT_GT(qBlue(fill), 150) << "gradient towards the given colour";
-    EXPECT_LT(qRed(fill), 60);
-}
-
-TEST(AxisDraw, CenterValueShiftsTickTextsButNotLegends)
-{
-    SinglePanel view(400, 30, CW::eXAxisWindow);
-    auto axis = HorizontalAxis(1000, 1010, 400);
-    axis->SetCenterValue(1000, true);
-    view.panel.addPaintObject(axis, CW::eZOrderAxis);
-    view.Render();
-    EXPECT_EQ(Texts(*axis, true), (std::vector<QString>{"1000", "1010"}));
-    EXPECT_EQ(Texts(*axis, false), (std::vector<QString>{"2.5", "5", "7.5"}));
-    for (const AxisTick& tick : axis->GetTicks())
-        if (!tick.m_bLegend && !tick.m_sText.isEmpty())
-            EXPECT_EQ(tick.m_iPixel, axis->ValueToPixel(1000 + tick.m_sText.toDouble(), nullptr, false));
-
-    // Not applied: the draw forgets the stored center value and labels absolute values.
-    axis->SetCenterValue(1000, false);
-    view.Render();
-    EXPECT_EQ(axis->GetCenterValue(), 0.0);
-    const std::vector<QString> absolute = Texts(*axis, false);
-    ASSERT_FALSE(absolute.empty());
-    for (const QString& text : absolute)
-        EXPECT_GT(text.toDouble(), 1000.0) << text.toStdString();
-}
-
-TEST(AxisDraw, WithoutColourHandlerEverythingIsBlack)
-{
-    ASSERT_EQ(GLFrameWidget::getColorHandler(), nullptr);
-    SinglePanel view(80, 200, CW::eXAxisWindow);
-    auto axis = std::make_shared<axisDefinition>();
-    axis->setXType(false);
-    axis->init(0, 100, 200);
-    axis->SetDrawButtons(true);
-    axis->setVisualizeAction(0, 0, AxisMouseLeftButton);
-    view.panel.addPaintObject(axis, CW::eZOrderAxis);
     const QImage img = view.Render();
-    ASSERT_FALSE(axis->GetTicks().empty());
-    const int y = axis->GetTicks()[1].m_iPixel;
-    expectColour(img, 60, y, 0xFF000000);
-    expectColour(img, 8, 103, 0xFF000000); // the active left button, default pen
+    ASSERT_GT(half, 8);
+    expectLitRun(img, 30, 100 - half, 100 + half);
+    const Columns tip = litColumns(img, 1);
+    EXPECT_TRUE(!tip.empty() && tip.front() >= 94 && tip.back() <= 106) << "the tip points at pixel 100";
+    const QRgb fill = img.pixel(100, 36);
+    EXPECT_TRUE(qBlue(fill) > 150 && qRed(fill) < 60) << "gradient towards the given colour " << std::hex << fill;
 }
 
-TEST(AxisDraw, ButtonsAreSolidWhenActiveAndStripedOtherwise)
+// The arrow buttons of the axis window are solid when active and striped (every second row) otherwise, in opaque
+// black without a colour handler. Zoom feedback is two lines with inward serifs; move feedback a bar and a shaft,
+// with a head once it is longer than half the height.
+TEST(AxisDraw, VisualizeActionDrawsButtonsAndMouseFeedback)
 {
-    AxisColors colors;
-    SinglePanel view(200, 30, CW::eXAxisWindow);
-    auto axis = HorizontalAxis(0, 100, 200);
-    axis->SetDrawButtons(true);
-    axis->SetGridVisible(false);
-    axis->SetLegendVisible(false);
-    view.Paint([&](GLPainter& p, CW* w, int type) { axis->VisualizeAction(p, w, type); });
-    const int mid = 15;
-    QImage img = view.Render();
-    const auto leftHalf = [&](int row) {
-        std::vector<int> columns;
-        for (int x : litColumns(img, row))
-            if (x < 100)
-                columns.push_back(x);
-        return columns;
-    };
-    EXPECT_EQ(leftHalf(mid), (std::vector<int>{5, 6, 7, 8, 9, 10, 11}));
-    EXPECT_EQ(CountLit(img, QRect(0, mid + 1, 100, 1)), 0) << "inactive arrows skip odd rows";
-    EXPECT_GT(CountPixels(img, QRect(0, mid + 2, 20, 1), AxisColors::AxisText), 0);
-    EXPECT_GT(CountPixels(img, QRect(180, mid + 2, 20, 1), AxisColors::AxisText), 0);
-
-    axis->setVisualizeAction(0, 0, AxisMouseLeftButton);
-    img = view.Render();
-    EXPECT_EQ(leftHalf(mid + 1), (std::vector<int>{6, 7, 8, 9, 10, 11}));
-    EXPECT_EQ(CountLit(img, QRect(100, mid + 1, 100, 1)), 0) << "the right arrow stays striped";
-    axis->setVisualizeAction(0, 0, AxisMouseRightButton);
-    img = view.Render();
-    EXPECT_EQ(CountLit(img, QRect(0, mid + 1, 100, 1)), 0);
-    EXPECT_GT(CountLit(img, QRect(100, mid + 1, 100, 1)), 0);
+    const bool T = true, F = false;
+    const struct { bool horizontal, buttons; AxisMouseMode mode; int from, to, row; Columns lit; } cases[] = {
+        {T, T, AxisMouseNone, 0, 0, 15, Runs({{5, 11}, {188, 194}})}, // the arrow tips' row
+        {T, T, AxisMouseNone, 0, 0, 16, {}},
+        {T, T, AxisMouseNone, 0, 0, 17, Runs({{7, 11}, {188, 192}})},
+        {T, T, AxisMouseLeftButton, 0, 0, 16, Runs({{6, 11}})},
+        {T, T, AxisMouseRightButton, 0, 0, 16, Runs({{188, 193}})},
+        {T, F, AxisMouseZoom, 150, 40, 0, Runs({{40, 43}, {147, 150}})},
+        {T, F, AxisMouseZoom, 150, 40, 5, {40, 150}},
+        {T, F, AxisMouseMove, 50, 66, 10, {50}},
+        {T, F, AxisMouseMove, 50, 67, 10, {50, 62}},
+        {T, F, AxisMouseMove, 50, 67, 15, Runs({{50, 67}})},
+        {F, F, AxisMouseZoom, 4, 14, 4, Runs({{0, 199}})},
+        {F, F, AxisMouseZoom, 4, 14, 7, {0, 199}},
+        {F, F, AxisMouseZoom, 4, 14, 2, {}}};
+    for (bool coloured : {false, true}) {
+        ASSERT_EQ(GLFrameWidget::getColorHandler(), nullptr);
+        const std::unique_ptr<AxisColors> colors(coloured ? new AxisColors : nullptr);
+        SinglePanel view(200, 30, CW::eXAxisWindow);
+        axisDefinition axis;
+        view.Paint([&](GLPainter& p, CW* w, int type) { axis.VisualizeAction(p, w, type); });
+        for (const auto& c : cases) {
+            axis.setXType(c.horizontal);
+            axis.SetDrawButtons(c.buttons);
+            axis.setVisualizeAction(c.from, c.to, c.mode);
+            const QImage img = view.Render();
+            SCOPED_TRACE(testing::Message() << (c.horizontal ? "horizontal" : "vertical") << " mode " << c.mode
+                                            << " from " << c.from << " to " << c.to << " row " << c.row);
+            EXPECT_EQ(litColumns(img, c.row), c.lit);
+            if (c.buttons && !c.lit.empty())
+                expectColour(img, c.lit[0], c.row, coloured ? AxisColors::AxisText : 0xFF000000);
+        }
+    }
 }
 
-TEST(AxisDraw, ZoomAndMoveFeedback)
+TEST(AxisDraw, NullAndTinyPanelsDrawNothing)
 {
-    SinglePanel view(200, 20, CW::ePlotWindow);
-    auto axis = HorizontalAxis(0, 100, 200);
-    view.Paint([&](GLPainter& p, CW* w, int type) { axis->VisualizeAction(p, w, type); });
-    axis->setVisualizeAction(150, 40, AxisMouseZoom);
-    QImage img = view.Render();
-    EXPECT_EQ(CountPixels(img, QRect(40, 0, 1, 20), 0xFFFFFFFF), 20);
-    EXPECT_EQ(CountPixels(img, QRect(150, 0, 1, 20), 0xFFFFFFFF), 20);
-    EXPECT_EQ(litColumns(img, 5), (std::vector<int>{40, 150}));
-    EXPECT_EQ(litColumns(img, 0), (std::vector<int>{40, 41, 42, 43, 147, 148, 149, 150})) << "inward serifs";
-
-    // A move arrow of height 20 gets its head only beyond 11 pixels.
-    axis->setVisualizeAction(50, 61, AxisMouseMove);
-    img = view.Render();
-    EXPECT_EQ(CountLit(img, QRect(0, 0, 200, 9)), 4) << "the bar alone above the shaft";
-    axis->setVisualizeAction(50, 62, AxisMouseMove);
-    img = view.Render();
-    EXPECT_GT(CountLit(img, QRect(52, 5, 10, 4)), 3) << "head lines toward the start";
-
-    // Vertical zoom: lines across the width with serifs toward each other.
-    axis->setXType(false);
-    axis->setVisualizeAction(4, 14, AxisMouseZoom);
-    img = view.Render();
-    expectLitRun(img, 4, 0, 199);
-    expectLitRun(img, 14, 0, 199);
-    EXPECT_EQ(litColumns(img, 7), (std::vector<int>{0, 199}));
-    EXPECT_EQ(litColumns(img, 11), (std::vector<int>{0, 199}));
-    EXPECT_TRUE(litColumns(img, 2).empty()) << "serifs point inward";
-}
-
-TEST(AxisDraw, NullAndTinyPanelsAreHarmless)
-{
-    AxisColors colors;
-    auto axis = HorizontalAxis(0, 100, 0);
+    axisDefinition axis;
+    axis.init(0, 100, 0);
     SinglePanel view(100, 30, CW::eXAxisWindow);
     GLCommonWidget loose("Loose", nullptr, CW::eXAxisWindow); // never laid out: 2 x 2
     view.Paint([&](GLPainter& p, CW*, int type) {
-        axis->draw(p, nullptr, type, true, true);
-        axis->Label(p, nullptr, 10, 1.0, Qt::red);
-        axis->VisualizeAction(p, nullptr, type);
-        axis->draw(p, &loose, type, true, true);
-        axis->drawFromGrid(p, &loose, type, true, true);
+        axis.draw(p, nullptr, type, true, true);
+        axis.Label(p, nullptr, 10, 1.0, Qt::red);
+        axis.VisualizeAction(p, nullptr, type);
+        axis.draw(p, &loose, type, true, true);
+        axis.drawFromGrid(p, &loose, type, true, true);
     });
-    view.Render();
-    EXPECT_TRUE(axis->GetGridPos().size() <= 2u) << "a tiny panel has no room for ticks";
+    EXPECT_EQ(CountLit(view.Render(), QRect(0, 0, 100, 30)), 0);
+    EXPECT_LE(axis.GetGridPos().size(), 2u) << "a tiny panel has no room for ticks";
 }

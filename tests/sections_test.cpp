@@ -3,163 +3,99 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <array>
+#include <limits>
 
 using Sections = GLFrameWidget::GLSections;
-using DrawSections = std::vector<GLFrameWidget::GLDrawSection>;
+using Span = std::array<float, 4>; // value from, value to, pixel from, pixel to
 
 namespace {
 
-Sections Range(double min, double max, int count)
+const float cfInf = std::numeric_limits<float>::infinity();
+
+Sections Make(const std::vector<Span>& spans)
 {
     Sections sections;
-    sections.Build(min, max, count);
+    for (const Span& s : spans)
+        sections.push_back({s[0], s[1], qint16(s[2]), qint16(s[3])});
     return sections;
 }
 
-DrawSections Merge(const Sections& source, const Sections& dest)
+Span SpanOf(const GLFrameWidget::GLSection& s)
 {
-    DrawSections out(3); // stale entries must not survive
-    TestSurface::MergeSections(source, dest, out);
-    return out;
+    return {s.fValueFrom, s.fValueTo, float(s.iPixelFrom), float(s.iPixelTo)};
 }
 
-void ExpectDraw(const GLFrameWidget::GLDrawSection& d, int srcFrom, int srcTo, int dstFrom, int dstTo)
+// The draw sections as {source from, source to, destination from, destination to}.
+std::vector<std::array<int, 4>> Merge(const Sections& source, const Sections& dest)
 {
-    EXPECT_EQ(d.iSrcFrom, srcFrom);
-    EXPECT_EQ(d.iSrcTo, srcTo);
-    EXPECT_EQ(d.iDstFrom, dstFrom);
-    EXPECT_EQ(d.iDstTo, dstTo);
+    std::vector<GLFrameWidget::GLDrawSection> out(3); // stale entries must not survive
+    TestSurface::MergeSections(source, dest, out);
+    std::vector<std::array<int, 4>> spans;
+    for (const auto& d : out)
+        spans.push_back({d.iSrcFrom, d.iSrcTo, d.iDstFrom, d.iDstTo});
+    return spans;
 }
 
 } // namespace
 
-TEST(Sections, RangeEndsOnePixelBeyondTheLast)
+TEST(Sections, BuildEndsOnePixelBeyondTheLastAndLeavesOutSkippedRanges)
 {
-    const Sections s = Range(0.0, 100.0, 101);
-    ASSERT_EQ(s.size(), 1u);
-    EXPECT_FLOAT_EQ(s[0].fValueFrom, 0.0f);
-    EXPECT_FLOAT_EQ(s[0].fValueTo, 101.0f);
-    EXPECT_EQ(s[0].iPixelFrom, 0);
-    EXPECT_EQ(s[0].iPixelTo, 101);
+    Sections range;
+    range.Build(0.0, 100.0, 101);
+    EXPECT_EQ(SpanOf(range.at(0)), (Span{0, 101, 0, 101}));
+    range.Build(5.0, 9.0, 1); // a single pixel has no step to extrapolate by
+    ASSERT_EQ(range.size(), 1u);
+    EXPECT_EQ(SpanOf(range[0]), (Span{5, 5, 0, 1}));
 
-    // A single pixel has no step to extrapolate by.
-    const Sections one = Range(5.0, 9.0, 1);
-    ASSERT_EQ(one.size(), 1u);
-    EXPECT_FLOAT_EQ(one[0].fValueTo, 5.0f);
-    EXPECT_EQ(one[0].iPixelTo, 1);
-}
-
-TEST(Sections, AxisLeavesOutSkippedRangesAndSeparators)
-{
+    // [0, 100] on 203 pixels without [40, 60]: one section each side of the skipped one, at its pixels.
     axisDefinition axis;
     axis.init(0.0, 100.0, 203);
     axis.AddSkip(40.0, 60.0, true);
-    Sections s;
-    s.Build(axis.GetAxisDefinitionSet());
-
-    std::vector<const pixSection*> visible;
-    for (const pixSection& pix : axis.GetPixSections())
-        if (pix.GetFactor() > 0)
-            visible.push_back(&pix);
-    ASSERT_EQ(s.size(), visible.size());
-    ASSERT_EQ(s.size(), 2u);
-    for (size_t i = 0; i < s.size(); ++i) {
-        const pixSection& pix = *visible[i];
-        EXPECT_EQ(s[i].iPixelFrom, pix.GetOffset());
-        EXPECT_EQ(s[i].iPixelTo, pix.GetOffset() + pix.GetWidth());
-        EXPECT_FLOAT_EQ(s[i].fValueFrom, static_cast<float>(pix.GetFrom()));
-        const double step = (pix.GetTo() - pix.GetFrom()) / (pix.GetWidth() - 1);
-        EXPECT_NEAR(s[i].fValueTo, pix.GetTo() + step, 1e-4);
-    }
-    EXPECT_FLOAT_EQ(s[0].fValueFrom, 0.0f);
-    EXPECT_GE(s[1].iPixelFrom, s[0].iPixelTo);
-    EXPECT_FLOAT_EQ(s[1].fValueFrom, 60.0f);
+    range.Build(axis.GetAxisDefinitionSet());
+    ASSERT_EQ(range.size(), 2u);
+    EXPECT_EQ(SpanOf(range[0]), (Span{0, 40.5, 0, 81}));
+    EXPECT_EQ(SpanOf(range[1]), (Span{60, 100.5, 121, 202}));
 }
 
-TEST(Sections, MergeMapsOverlapsOntoBothPixelScales)
+// Limits beyond float range give sections with infinite ends (a line image's x axis from -1.8e308 to 2.1e307
+// did): they have no pixel scale, so nothing is drawn from or onto them. Their fractions are no number, whose
+// conversion to a pixel the sanitizer build reports.
+TEST(Sections, MergeMapsValueOverlapsOntoBothPixelScales)
 {
-    // Image columns 0..99 hold values 0..100; the screen shows 50..150 on 200 pixels.
-    const DrawSections out = Merge(Range(0.0, 99.0, 100), Range(50.0, 149.5, 200));
-    ASSERT_EQ(out.size(), 1u);
-    ExpectDraw(out[0], 50, 100, 0, 100);
-
-    // Disjoint ranges give nothing and clear stale output.
-    EXPECT_TRUE(Merge(Range(0.0, 9.0, 10), Range(20.0, 29.0, 10)).empty());
-}
-
-TEST(Sections, MergeWalksSeveralSectionsInOrder)
-{
-    // Source: 0..10 on pixels 0..10 and 20..30 on pixels 13..23 (a skipped gap between).
-    Sections source = Range(0.0, 9.0, 10);
-    Sections second = Range(20.0, 29.0, 10);
-    second[0].iPixelFrom = 13;
-    second[0].iPixelTo = 23;
-    source.push_back(second[0]);
-    // Destination: one section 5..25 on pixels 0..40.
-    const DrawSections out = Merge(source, Range(5.0, 24.5, 40));
-    ASSERT_EQ(out.size(), 2u);
-    ExpectDraw(out[0], 5, 10, 0, 10);
-    ExpectDraw(out[1], 13, 18, 30, 40);
-
-    // Two destination sections over one source: the running index never moves back.
-    Sections dest = Range(0.0, 4.0, 5);
-    Sections tail = Range(5.0, 9.0, 5);
-    tail[0].iPixelFrom = 8;
-    tail[0].iPixelTo = 13;
-    dest.push_back(tail[0]);
-    const DrawSections twice = Merge(Range(0.0, 9.0, 10), dest);
-    ASSERT_EQ(twice.size(), 2u);
-    ExpectDraw(twice[0], 0, 5, 0, 5);
-    ExpectDraw(twice[1], 5, 10, 8, 13);
-}
-
-TEST(Sections, EmptyValueSpansYieldNoDrawSection)
-{
-    // A single-value source section maps every value to its first pixel: zero width, left out.
-    EXPECT_TRUE(Merge(Range(10.0, 10.0, 1), Range(0.0, 99.0, 100)).empty());
-    EXPECT_TRUE(Merge(Sections(), Range(0.0, 99.0, 100)).empty());
-    EXPECT_TRUE(Merge(Range(0.0, 99.0, 100), Sections()).empty());
-}
-
-// Limits beyond float range give sections with infinite ends (a line image's x axis from -1.8e308
-// to 2.1e307 did): they have no pixel scale, so nothing is drawn from or onto them. Their fractions
-// are no number, whose conversion to a pixel the sanitizer build reports.
-TEST(Sections, InfiniteValueEndsYieldNoDrawSection)
-{
-    const Sections infinite = Range(-1e300, 1e300, 10);
-    ASSERT_TRUE(std::isinf(infinite[0].fValueFrom) && std::isinf(infinite[0].fValueTo));
-    EXPECT_TRUE(Merge(infinite, Range(0.0, 63.0, 64)).empty());
-    EXPECT_TRUE(Merge(Range(0.0, 63.0, 64), infinite).empty());
-    EXPECT_TRUE(Merge(Range(-1e39, 0.0, 10), Range(0.0, 63.0, 64)).empty()) << "one infinite end is enough";
-    const DrawSections finite = Merge(Range(0.0, 63.0, 64), Range(0.0, 63.0, 64));
-    ASSERT_EQ(finite.size(), 1u);
-    ExpectDraw(finite[0], 0, 64, 0, 64);
+    using Spans = std::vector<std::array<int, 4>>;
+    const struct { const char* name; Sections source, dest; Spans expected; } cases[] = {
+        {"values 0..100 on 100 columns, shown from 50 on 200 pixels", Make({{0, 100, 0, 100}}),
+         Make({{50, 150, 0, 200}}), {{50, 100, 0, 100}}},
+        {"disjoint", Make({{0, 10, 0, 10}}), Make({{20, 30, 0, 10}}), {}},
+        {"two source sections with a gap", Make({{0, 10, 0, 10}, {20, 30, 13, 23}}), Make({{5, 25, 0, 40}}),
+         {{5, 10, 0, 10}, {13, 18, 30, 40}}},
+        {"two destinations over one source", Make({{0, 10, 0, 10}}), Make({{0, 5, 0, 5}, {5, 10, 8, 13}}),
+         {{0, 5, 0, 5}, {5, 10, 8, 13}}},
+        {"a single-value source has zero width", Make({{10, 10, 0, 1}}), Make({{0, 100, 0, 100}}), {}},
+        {"no source", Sections(), Make({{0, 100, 0, 100}}), {}},
+        {"no destination", Make({{0, 100, 0, 100}}), Sections(), {}},
+        {"infinite source", Make({{-cfInf, cfInf, 0, 10}}), Make({{0, 64, 0, 64}}), {}},
+        {"infinite destination", Make({{0, 64, 0, 64}}), Make({{-cfInf, cfInf, 0, 10}}), {}},
+        {"one infinite end", Make({{-cfInf, 0, 0, 10}}), Make({{-10, 64, 0, 64}}), {}}};
+    for (const auto& c : cases)
+        EXPECT_EQ(Merge(c.source, c.dest), c.expected) << c.name;
 }
 
 TEST(ColorTable, EntriesAreOpaqueRgbBytesInMemory)
 {
     GLFrameWidget::GLColorTable table;
     const unsigned char* bytes = reinterpret_cast<const unsigned char*>(table.data());
-    // Default: grey ramp, bytes i, i, i, 255.
-    EXPECT_EQ(bytes[4 * 7 + 0], 7);
-    EXPECT_EQ(bytes[4 * 7 + 2], 7);
-    EXPECT_EQ(bytes[4 * 7 + 3], 255);
+    const auto entry = [&](int i) { return std::vector<int>(bytes + 4 * i, bytes + 4 * i + 4); };
+    EXPECT_EQ(entry(7), (std::vector<int>{7, 7, 7, 255})); // a grey ramp
+    EXPECT_EQ(entry(255), (std::vector<int>{255, 255, 255, 255}));
 
+    // The element's alpha is ignored; beyond the given elements, and for an invalid colour, opaque black.
     table.Set(QVector<unsigned int>{qRgba(10, 20, 30, 0), qRgb(200, 100, 50)});
-    EXPECT_EQ(bytes[0], 10);
-    EXPECT_EQ(bytes[1], 20);
-    EXPECT_EQ(bytes[2], 30);
-    EXPECT_EQ(bytes[3], 255); // the element's alpha is ignored
-    EXPECT_EQ(bytes[4], 200);
-    EXPECT_EQ(bytes[6], 50);
-    EXPECT_EQ(table[2], 0xFF000000u); // beyond the vector: opaque black
-    EXPECT_EQ(table[255], 0xFF000000u);
-
-    // An invalid colour reads as black, like a missing element.
+    EXPECT_EQ(entry(0), (std::vector<int>{10, 20, 30, 255}));
+    EXPECT_EQ(entry(1), (std::vector<int>{200, 100, 50, 255}));
+    EXPECT_EQ((std::vector<quint32>{table[2], table[255]}), (std::vector<quint32>(2, 0xFF000000u)));
     table.Set(std::vector<QColor>{QColor(1, 2, 3), QColor()});
-    EXPECT_EQ(bytes[0], 1);
-    EXPECT_EQ(bytes[2], 3);
-    EXPECT_EQ(table[1], 0xFF000000u);
-    EXPECT_EQ(table[3], 0xFF000000u);
+    EXPECT_EQ(entry(0), (std::vector<int>{1, 2, 3, 255}));
+    EXPECT_EQ((std::vector<quint32>{table[1], table[3]}), (std::vector<quint32>(2, 0xFF000000u)));
 }
