@@ -8,6 +8,8 @@
 #include <QMouseEvent>
 #include <QResizeEvent>
 #include <QWheelEvent>
+#include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,35 +31,45 @@ public:
     };
     std::vector<Received> vEvents;
     int iResizes = 0;
+    // Run after a press or release is noted; they may take the panel out of its layout, or delete it.
+    std::function<void(RecordingPanel*)> onPress, onRelease;
 
-    explicit RecordingPanel(const std::string& name, bool border = true) : GLBaseWidget(name) { SetBorderWidget(border); }
+    explicit RecordingPanel(const std::string& name, bool border = true) : GLBaseWidget(name)
+    {
+        SetBorderWidget(border);
+    }
     int Count(QEvent::Type type) const
     {
-        int n = 0;
-        for (const Received& r : vEvents)
-            n += r.type == type;
-        return n;
+        return int(std::count_if(vEvents.begin(), vEvents.end(), [type](const Received& r) { return r.type == type; }));
     }
+    // Where the last event of that type arrived; far outside every panel when none did.
     QPoint Last(QEvent::Type type) const
     {
-        for (auto it = vEvents.rbegin(); it != vEvents.rend(); ++it)
-            if (it->type == type)
-                return it->pos;
-        return QPoint(-9999, -9999);
+        auto it = std::find_if(vEvents.rbegin(), vEvents.rend(), [type](const Received& r) { return r.type == type; });
+        return it == vEvents.rend() ? QPoint(-9999, -9999) : it->pos;
     }
 
 protected:
     void resizeEvent(QResizeEvent*) override { ++iResizes; }
     void mouseDoubleClickEvent(QMouseEvent* e) override { vEvents.push_back({e->type(), e->pos()}); }
     void mouseMoveEvent(QMouseEvent* e) override { vEvents.push_back({e->type(), e->pos()}); }
-    void mousePressEvent(QMouseEvent* e) override { vEvents.push_back({e->type(), e->pos()}); }
-    void mouseReleaseEvent(QMouseEvent* e) override { vEvents.push_back({e->type(), e->pos()}); }
+    void mousePressEvent(QMouseEvent* e) override { Note({e->type(), e->pos()}, onPress); }
+    void mouseReleaseEvent(QMouseEvent* e) override { Note({e->type(), e->pos()}, onRelease); }
     void wheelEvent(QWheelEvent* e) override { vEvents.push_back({e->type(), e->position().toPoint()}); }
     void contextMenuEvent(QContextMenuEvent* e) override { vEvents.push_back({e->type(), e->pos()}); }
+
+private:
+    // The hook is a copy: deleting the panel deletes its own.
+    void Note(Received r, std::function<void(RecordingPanel*)> hook)
+    {
+        vEvents.push_back(r);
+        if (hook)
+            hook(this);
+    }
 };
 
-// Resizes the layout through a real resize event, which recomputes the layout.
-inline void ResizeLayout(GLLayout& layout, int w, int h)
+// A hidden widget gets no resize event from Qt until it is shown; deliver it as a window would.
+inline void ResizeLayout(QWidget& layout, int w, int h)
 {
     const QSize old = layout.size();
     layout.resize(w, h);
@@ -65,15 +77,11 @@ inline void ResizeLayout(GLLayout& layout, int w, int h)
     QCoreApplication::sendEvent(&layout, &event);
 }
 
-inline void SendMouse(GLLayout& layout, QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons buttons)
+// Delivers a real mouse event to the layout widget, as Qt would.
+inline void SendMouse(QWidget& target, QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons buttons)
 {
-    QMouseEvent event(type, pos, layout.mapToGlobal(pos), button, buttons, Qt::NoModifier);
-    QCoreApplication::sendEvent(&layout, &event);
-}
-
-inline void Move(GLLayout& layout, QPoint pos, Qt::MouseButtons buttons = Qt::NoButton)
-{
-    SendMouse(layout, QEvent::MouseMove, pos, Qt::NoButton, buttons);
+    QMouseEvent event(type, pos, target.mapToGlobal(pos), button, buttons, Qt::NoModifier);
+    QCoreApplication::sendEvent(&target, &event);
 }
 
 // The tree as text: H[...] and V[...] for split groups, panel names for leaves, "-" for an empty

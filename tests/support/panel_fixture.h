@@ -2,18 +2,33 @@
 #define PANEL_FIXTURE_H
 
 #include "glcommonwidget.h"
-#include "gllayout.h"
 #include "glpainter.h"
 #include "icolorbase.h"
+#include "layout_fixture.h"
 
 #include <QApplication>
 #include <QImage>
-#include <QMouseEvent>
-#include <QResizeEvent>
 #include <functional>
+#include <gtest/gtest.h>
+#include <map>
 #include <memory>
-#include <string>
 #include <vector>
+
+// The standard layout with two left/right rows in a 400 x 300 window: L1 above L2, R1 and R2 beside them.
+struct StdRows
+{
+    GLLayout layout;
+    RecordingPanel l1{"L1", false}, r1{"R1", false}, l2{"L2", false}, r2{"R2", false};
+    RecordingPanel* panels[4] = {&l1, &r1, &l2, &r2};
+    explicit StdRows(bool borders = false)
+    {
+        layout.SetShowBorders(borders); // possibly before there is anything to border
+        EXPECT_TRUE(layout.CreateStdLayout(1.0));
+        EXPECT_TRUE(layout.AddLeftRightWidget(&l1, &r1, 1.0) && layout.AddLeftRightWidget(&l2, &r2, 1.0));
+        l1.setMouseTracking(true); // Qt drops moves without buttons otherwise
+        ResizeLayout(layout, 400, 300);
+    }
+};
 
 // A draw object that runs the test's code inside the panel's paint pass.
 class PaintStep : public IGLDrawObject
@@ -22,7 +37,7 @@ public:
     using Fn = std::function<void(GLPainter&, GLCommonWidget*, int)>;
     explicit PaintStep(Fn fn) : m_Fn(std::move(fn)) {}
     bool visible() const override { return true; }
-    void draw(GLPainter& painter, GLCommonWidget* widget, int windowType) override { m_Fn(painter, widget, windowType); }
+    void draw(GLPainter& painter, GLCommonWidget* w, int windowType) override { m_Fn(painter, w, windowType); }
     const QString& name() const override { return m_sName; }
 
 private:
@@ -42,14 +57,7 @@ struct SinglePanel
         layout.AddWidget(&panel);
         Resize(w, h);
     }
-    // A hidden widget gets no resize event from Qt until it is shown; deliver it as a window would.
-    void Resize(int w, int h)
-    {
-        const QSize old = layout.size();
-        layout.resize(w, h);
-        QResizeEvent event(QSize(w, h), old);
-        QApplication::sendEvent(&layout, &event);
-    }
+    void Resize(int w, int h) { ResizeLayout(layout, w, h); }
     // Registers fn on the panel at layer z and keeps it alive as long as the fixture.
     void Paint(PaintStep::Fn fn, GLCommonWidget::eZOrder z = GLCommonWidget::eZOrderData)
     {
@@ -71,31 +79,16 @@ private:
 class AxisColors : public IColorBase
 {
 public:
-    static constexpr QRgb Grid = 0xFFFF4000;       // 121
-    static constexpr QRgb AxisText = 0xFF00FF00;   // 126
-    static constexpr QRgb Text = 0xFF4080FF;       // 131
-    static constexpr QRgb Background = 0xFF202020; // 132
+    static constexpr QRgb Grid = 0xFFFF4000, AxisText = 0xFF00FF00, Text = 0xFF4080FF, Background = 0xFF202020;
 
     AxisColors() { GLFrameWidget::setColorHandler(this); }
     ~AxisColors() override { GLFrameWidget::setColorHandler(nullptr); }
     QColor color(int id) override
     {
-        switch (id) {
-        case 121: return QColor::fromRgba(Grid);
-        case 126: return QColor::fromRgba(AxisText);
-        case 131: return QColor::fromRgba(Text);
-        case 132: return QColor::fromRgba(Background);
-        default: return QColor(Qt::magenta);
-        }
+        const std::map<int, QRgb> colours = {{121, Grid}, {126, AxisText}, {131, Text}, {132, Background}};
+        return colours.count(id) ? QColor::fromRgba(colours.at(id)) : QColor(Qt::magenta);
     }
 };
-
-// Delivers a real mouse event to the layout widget, as Qt would.
-inline void SendMouse(QWidget& target, QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons buttons)
-{
-    QMouseEvent event(type, pos, target.mapToGlobal(pos), button, buttons, Qt::NoModifier);
-    QApplication::sendEvent(&target, &event);
-}
 
 inline int CountPixels(const QImage& img, QRect area, QRgb colour)
 {
@@ -107,14 +100,11 @@ inline int CountPixels(const QImage& img, QRect area, QRgb colour)
     return count;
 }
 
+// Lit pixels are those that are not transparent black.
 inline int CountLit(const QImage& img, QRect area)
 {
-    int count = 0;
     area = area.intersected(img.rect());
-    for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x)
-            count += img.pixel(x, y) != 0;
-    return count;
+    return area.width() * area.height() - CountPixels(img, area, 0);
 }
 
 #endif
