@@ -6,7 +6,8 @@
 TEST(Capabilities, FlagsFollowTheExtensionString)
 {
     const QString overrides = qEnvironmentVariable("MESA_EXTENSION_OVERRIDE");
-    const bool stripped = overrides.contains("-GL_EXT_framebuffer_object") && overrides.contains("-GL_ARB_fragment_shader");
+    const bool stripped =
+        overrides.contains("-GL_EXT_framebuffer_object") && overrides.contains("-GL_ARB_fragment_shader");
     RecordingErrorHandler errors;
     TestSurface w;
     w.resize(8, 8);
@@ -23,5 +24,5 @@ TEST(Capabilities, FlagsFollowTheExtensionString)
     EXPECT_TRUE(w.info().endsWith(expected)) << w.info().toStdString();
     EXPECT_EQ(w.m_fLineOffsetY, w.info().contains("GlVendor: Intel") ? 0.46f : 0.5f);
     for (const auto& entry : errors.vLogged)
-        ADD_FAILURE() << "unexpected log from " << entry.sFunction.toStdString() << ": " << entry.sMessage.toStdString();
+        ADD_FAILURE() << "unexpected log: " << entry.sFunction.toStdString() << ": " << entry.sMessage.toStdString();
 }

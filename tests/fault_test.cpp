@@ -1,5 +1,6 @@
-// Faults a running application meets: a context that cannot be made current, and a driver that
-// runs out of texture memory (acted out by wrapping the library's GL 1.1 calls).
+// Faults a running application meets: a context that cannot be made current, a driver that runs
+// out of texture memory and one that cannot give a context back (acted out by wrapping the GL 1.1
+// and EGL calls the library makes through the dynamic linker).
 #include "glplatform_p.h"
 #include "support/render_fixture.h"
 
@@ -7,19 +8,24 @@
 #include <GL/gl.h>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <optional>
+#include <utility>
 
 namespace
 {
 int s_iPassingTexImages = 0; // allocations let through before the failures start
 int s_iFailingTexImages = 0; // then so many fail
 bool s_bOutOfMemory = false;
+bool s_bRefuseRelease = false; // the release calls run, then report failure
 } // namespace
+
+// Declares `real`: the wrapped function as the GL or EGL library defines it.
+#define REAL(name, ...) static auto real = reinterpret_cast<__VA_ARGS__>(dlsym(RTLD_NEXT, #name))
 
 extern "C" void glTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei width, GLsizei height,
                              GLint border, GLenum format, GLenum type, const void* data)
 {
-    using Proc = void (*)(GLenum, GLint, GLint, GLsizei, GLsizei, GLint, GLenum, GLenum, const void*);
-    static auto real = reinterpret_cast<Proc>(dlsym(RTLD_NEXT, "glTexImage2D"));
+    REAL(glTexImage2D, void (*)(GLenum, GLint, GLint, GLsizei, GLsizei, GLint, GLenum, GLenum, const void*));
     if (s_iFailingTexImages > 0 && s_iPassingTexImages-- <= 0) {
         --s_iFailingTexImages;
         s_bOutOfMemory = true;
@@ -30,147 +36,128 @@ extern "C" void glTexImage2D(GLenum target, GLint level, GLint internalFormat, G
 
 extern "C" GLenum glGetError()
 {
-    static auto real = reinterpret_cast<GLenum (*)()>(dlsym(RTLD_NEXT, "glGetError"));
-    // The refused allocation's error comes first, as a driver records it before any later one.
-    const GLenum error = real();
-    if (s_bOutOfMemory) {
-        s_bOutOfMemory = false;
-        return GL_OUT_OF_MEMORY;
-    }
-    return error;
+    REAL(glGetError, GLenum (*)());
+    const GLenum error = real(); // the refused allocation's error comes first, as a driver records it
+    return std::exchange(s_bOutOfMemory, false) ? GLenum(GL_OUT_OF_MEMORY) : error;
 }
-
-// The EGL calls a release makes, refused on demand after they ran: a driver that cannot give back
-// a context or a drawable says so, and the release has to go on.
-bool s_bRefuseRelease = false;
 
 extern "C" EGLBoolean eglDestroySurface(EGLDisplay display, EGLSurface surface)
 {
-    static auto real = reinterpret_cast<EGLBoolean (*)(EGLDisplay, EGLSurface)>(dlsym(RTLD_NEXT, "eglDestroySurface"));
+    REAL(eglDestroySurface, EGLBoolean (*)(EGLDisplay, EGLSurface));
     return real(display, surface) && !s_bRefuseRelease;
 }
 
 extern "C" EGLBoolean eglDestroyContext(EGLDisplay display, EGLContext context)
 {
-    static auto real = reinterpret_cast<EGLBoolean (*)(EGLDisplay, EGLContext)>(dlsym(RTLD_NEXT, "eglDestroyContext"));
+    REAL(eglDestroyContext, EGLBoolean (*)(EGLDisplay, EGLContext));
     return real(display, context) && !s_bRefuseRelease;
 }
 
 extern "C" EGLBoolean eglMakeCurrent(EGLDisplay display, EGLSurface draw, EGLSurface read, EGLContext context)
 {
-    using Proc = EGLBoolean (*)(EGLDisplay, EGLSurface, EGLSurface, EGLContext);
-    static auto real = reinterpret_cast<Proc>(dlsym(RTLD_NEXT, "eglMakeCurrent"));
+    REAL(eglMakeCurrent, EGLBoolean (*)(EGLDisplay, EGLSurface, EGLSurface, EGLContext));
     return real(display, draw, read, context) && !(s_bRefuseRelease && context == EGL_NO_CONTEXT);
 }
 
 namespace
 {
-using GL = GLFrameWidget;
+bool Stripped() { return qEnvironmentVariable("MESA_EXTENSION_OVERRIDE").contains("-GL_ARB_fragment_shader"); }
 
+// A surface with one ageing image; each Frame feeds it value 1 (white) and draws it.
 class Surface : public TestSurface
 {
 public:
     using GLFrameWidget::AgedImage;
     int iImage = -1;
 
-    explicit Surface(int w = 32, int h = 16)
+    Surface()
     {
-        resize(w, h);
+        resize(32, 16);
         QImage image;
         EXPECT_TRUE(RenderToImage(&image));
         iImage = CreateAgedImage();
-        SetAgedImageBufferSize(iImage, w, h);
-        SetAgedImageXAxis(iImage, 0, 1, w);
-        SetAgedImageDestXAxis(iImage, 0, 1, w);
+        SetAgedImageBufferSize(iImage, 32, 16);
+        SetAgedImageXAxis(iImage, 0, 1, 32);
+        SetAgedImageDestXAxis(iImage, 0, 1, 32);
         SetAgedImageYAxis(iImage, 0, 1);
         SetAgedImageDestYAxis(iImage, 0, 1);
         SetAgeing(iImage, true);
     }
-    // A frame of value 1 (white) fed and drawn; false when the frame could not be rendered.
-    bool Frame(QImage& image)
+    // The pixel at (5, 5) of a new frame, or no value when the frame could not be rendered.
+    std::optional<QRgb> Frame()
     {
-        const std::vector<unsigned char> data(size_t(width()) * size_t(height()), 1);
+        const std::vector<unsigned char> data(32 * 16, 1);
         paint = [&](TestSurface&) {
-            BeginViewPort(0, 0, float(width()), float(height()));
-            SetAgedImageData(iImage, 0, data.data(), width(), int(data.size()));
+            BeginViewPort(0, 0, 32, 16);
+            SetAgedImageData(iImage, 0, data.data(), 32, int(data.size()));
             DrawAgedImage(iImage);
             EndViewPort(0, 0);
         };
-        return RenderToImage(&image);
+        QImage image;
+        return RenderToImage(&image) ? std::optional<QRgb>(image.pixel(5, 5)) : std::nullopt;
     }
+    const GLAgedImage& Aged() { return *AgedImage(iImage); }
 };
 
-bool Stripped() { return qEnvironmentVariable("MESA_EXTENSION_OVERRIDE").contains("-GL_ARB_fragment_shader"); }
+const QRgb cWhite = qRgb(255, 255, 255);
 
+// What was logged, one "function: message" entry each.
+QStringList Log(const RecordingErrorHandler& errors)
+{
+    QStringList log;
+    for (const RecordingErrorHandler::Entry& entry : errors.vLogged)
+        log << entry.sFunction + ": " + entry.sMessage;
+    return log;
+}
 } // namespace
 
 TEST(Faults, AContextThatCannotBeMadeCurrentSkipsFramesAndSparesTheOthers)
 {
     RecordingErrorHandler errors;
     Surface a, b;
-    QImage image;
-    ASSERT_TRUE(a.Frame(image));
+    ASSERT_EQ(a.Frame(), cWhite);
     GLPlatform::InjectMakeCurrentFailures(1);
-    EXPECT_FALSE(a.Frame(image)) << "no frame without a current context";
-    ASSERT_EQ(errors.vLogged.size(), 1u);
-    EXPECT_EQ(errors.vLogged[0].sMessage, "wglMakeCurrent failed");
-    EXPECT_EQ(errors.vLogged[0].sFunction, "MakeContextCurrent");
-    ASSERT_TRUE(b.Frame(image)) << "another widget keeps working";
-    EXPECT_EQ(image.pixel(5, 5), qRgb(255, 255, 255));
-    ASSERT_TRUE(a.Frame(image)) << "the widget recovers with the next frame";
-    EXPECT_EQ(image.pixel(5, 5), qRgb(255, 255, 255));
+    EXPECT_EQ(a.Frame(), std::nullopt) << "no frame without a current context";
+    EXPECT_EQ(Log(errors), QStringList("MakeContextCurrent: wglMakeCurrent failed"));
+    EXPECT_EQ(b.Frame(), cWhite) << "another widget keeps working";
+    EXPECT_EQ(a.Frame(), cWhite) << "the widget recovers with the next frame";
 
     // Deleting an image needs its context: without one the names stay and the failure is told.
-    const unsigned int texture = a.AgedImage(a.iImage)->uTextureA;
+    const unsigned int texture = a.Aged().uTextureA;
     ASSERT_NE(texture, 0u);
-    errors.vLogged.clear();
-    const int kept = a.CreateAgedImage();
-    a.SetAgedImageBufferSize(kept, 8, 8);
+    a.SetAgedImageBufferSize(a.CreateAgedImage(), 8, 8);
     GLPlatform::InjectMakeCurrentFailures(1);
     a.SetAgedImageBufferSize(a.iImage, 16, 16);
-    ASSERT_GE(errors.vLogged.size(), 1u);
-    EXPECT_EQ(errors.vLogged.back().sMessage, "MakeContextCurrent failed");
-    EXPECT_EQ(errors.vLogged.back().sFunction, "DeleteTextures");
-    EXPECT_EQ(a.AgedImage(a.iImage)->uTextureA, texture) << "the names stay recorded";
     GLPlatform::InjectMakeCurrentFailures(0);
+    EXPECT_EQ(Log(errors).back(), "DeleteTextures: MakeContextCurrent failed");
+    EXPECT_EQ(a.Aged().uTextureA, texture) << "the names stay recorded";
 }
 
-TEST(Faults, TextureMemoryRunningOutDropsTheFrameUntilThereIsRoom)
+// Without room for the first picture the frame is dropped and nothing is left half made; without
+// room for the second (framebuffer mode only) the image falls back to memory mode and keeps the frame.
+TEST(Faults, TextureMemoryRunningOut)
 {
-    RecordingErrorHandler errors;
-    Surface s;
-    QImage image;
-    s_iFailingTexImages = 1;
-    ASSERT_TRUE(s.Frame(image));
-    ASSERT_EQ(errors.vLogged.size(), 1u);
-    EXPECT_EQ(errors.vLogged[0].sMessage, "Out of texture memory");
-    EXPECT_EQ(errors.vLogged[0].sFunction, "CreateTextures");
-    EXPECT_EQ(image.pixel(5, 5), 0u) << "the frame that found no room is dropped";
-    const GL::GLAgedImage* aged = s.AgedImage(s.iImage);
-    EXPECT_EQ(aged->uTextureA | aged->uTextureB | aged->uDataTexture | aged->uFrameBuffer, 0u) << "nothing half made";
-    ASSERT_TRUE(s.Frame(image));
-    EXPECT_EQ(image.pixel(5, 5), qRgb(255, 255, 255)) << "the next frame finds room";
-    EXPECT_EQ(aged->bFBOMode, !Stripped());
-}
-
-TEST(Faults, NoRoomForTheSecondPictureFallsBackToMemoryModeWithTheFrame)
-{
-    if (Stripped())
-        GTEST_SKIP() << "memory mode has a single texture";
-    RecordingErrorHandler errors;
-    Surface s;
-    ASSERT_TRUE(s.AgedImage(s.iImage)->bFBOMode);
-    // Texture A is made; texture B is refused.
-    s_iPassingTexImages = 1;
-    s_iFailingTexImages = 1;
-    QImage image;
-    ASSERT_TRUE(s.Frame(image));
-    ASSERT_EQ(errors.vLogged.size(), 1u);
-    EXPECT_EQ(errors.vLogged[0].sMessage, "Out of texture memory");
-    const GL::GLAgedImage* aged = s.AgedImage(s.iImage);
-    EXPECT_FALSE(aged->bFBOMode);
-    EXPECT_EQ(aged->uTextureB | aged->uDataTexture | aged->uFrameBuffer, 0u);
-    EXPECT_EQ(image.pixel(5, 5), qRgb(255, 255, 255)) << "the frame is kept, in memory mode";
+    const struct
+    {
+        int iPassing;
+        bool bFrameKept, bFBOModeAfter;
+    } cases[] = {{0, false, !Stripped()}, {1, true, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.iPassing);
+        if (c.iPassing && Stripped())
+            continue; // memory mode has a single texture
+        RecordingErrorHandler errors;
+        Surface s;
+        ASSERT_EQ(s.Aged().bFBOMode, !Stripped());
+        s_iPassingTexImages = c.iPassing;
+        s_iFailingTexImages = 1;
+        EXPECT_EQ(s.Frame(), c.bFrameKept ? cWhite : 0u);
+        EXPECT_EQ(Log(errors), QStringList("CreateTextures: Out of texture memory"));
+        const GLFrameWidget::GLAgedImage& aged = s.Aged();
+        EXPECT_EQ((c.bFrameKept ? 0 : aged.uTextureA) | aged.uTextureB | aged.uDataTexture | aged.uFrameBuffer, 0u);
+        EXPECT_EQ(s.Frame(), cWhite) << "the next frame finds room";
+        EXPECT_EQ(aged.bFBOMode, c.bFBOModeAfter);
+    }
 }
 
 TEST(Faults, AReleaseThatFailsIsLoggedStepByStepAndGoesOn)
@@ -181,14 +168,9 @@ TEST(Faults, AReleaseThatFailsIsLoggedStepByStepAndGoesOn)
         s_bRefuseRelease = true;
     }
     s_bRefuseRelease = false;
-    std::vector<QString> failures;
-    for (const RecordingErrorHandler::Entry& entry : errors.vLogged) {
-        EXPECT_EQ(entry.sFunction, "ReleaseContextResources") << entry.sMessage.toStdString();
-        failures.push_back(entry.sMessage);
-    }
-    const std::vector<QString> expected = {"SelectObject failed", "DeleteObject failed", "wglDeleteContext failed"};
-    EXPECT_EQ(failures, expected);
+    EXPECT_EQ(Log(errors), QStringList({"ReleaseContextResources: SelectObject failed",
+                                     "ReleaseContextResources: DeleteObject failed",
+                                     "ReleaseContextResources: wglDeleteContext failed"}));
     Surface next; // the display and the library are still usable
-    QImage image;
-    EXPECT_TRUE(next.Frame(image));
+    EXPECT_EQ(next.Frame(), cWhite);
 }

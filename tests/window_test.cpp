@@ -11,8 +11,6 @@
 
 namespace
 {
-using GL = GLFrameWidget;
-
 // Shows the box-and-line scene in an 80 x 64 window; false when the window is never exposed.
 bool ShowBoxAndLine(TestSurface& w)
 {
@@ -22,32 +20,60 @@ bool ShowBoxAndLine(TestSurface& w)
     return QTest::qWaitForWindowExposed(&w);
 }
 
-// Shows the scene in a window and compares the X server's pixels with what RenderToImage returns.
-void ExpectWindowShowsRenderedImage(GLFrameWidget::eRenderPath path, bool software)
+bool RunXrandr(const QStringList& arguments)
 {
-    const ForcedRenderPath forced(path);
-    TestSurface w;
-    ASSERT_TRUE(ShowBoxAndLine(w));
-    QImage rendered;
-    ASSERT_TRUE(w.RenderToImage(&rendered)) << w.info().toStdString();
-    EXPECT_EQ(w.softwareRenderer(), software);
-    QTest::qWait(40);
-    w.repaint();
-    QTest::qWait(40);
-    const QImage shown = QGuiApplication::primaryScreen()->grabWindow(w.winId()).toImage().convertToFormat(
-        QImage::Format_RGB32);
-    ASSERT_EQ(shown.size(), rendered.size());
-    const QImage expected = rendered.convertToFormat(QImage::Format_RGB32);
-    for (auto [x, y] : {std::pair{20, 20}, {5, 50}, {60, 50}, {70, 10}, {30, 51}})
-        EXPECT_EQ(shown.pixel(x, y), expected.pixel(x, y)) << x << ", " << y;
-    EXPECT_EQ(expected.pixel(20, 20), 0xFFFF0000u);
-    EXPECT_EQ(expected.pixel(60, 50), 0xFF00FF00u);
+    QProcess xrandr;
+    xrandr.start("xrandr", arguments);
+    return xrandr.waitForFinished(5000) && xrandr.exitStatus() == QProcess::NormalExit && xrandr.exitCode() == 0;
 }
 } // namespace
 
-TEST(Window, ScanBufferPathPresentsOnTheWindow) { ExpectWindowShowsRenderedImage(GLFrameWidget::ePathScanBuffer, true); }
+struct MoveCounter : QObject
+{
+    int iMoves = 0;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        iMoves += event->type() == QEvent::Move;
+        return false;
+    }
+};
 
-TEST(Window, WindowPathPresentsOnTheWindow) { ExpectWindowShowsRenderedImage(GLFrameWidget::ePathWindow, false); }
+// The X server's pixels of the window are the ones RenderToImage returns, and the first frame after
+// the window moved posts one move event of the surface's own after Qt's.
+TEST(Window, BothPathsPresentOnTheWindowAndFollowItsMoves)
+{
+    using GL = GLFrameWidget;
+    for (auto [path, software] : {std::pair{GL::ePathScanBuffer, true}, {GL::ePathWindow, false}}) {
+        SCOPED_TRACE(software);
+        const ForcedRenderPath forced(path);
+        TestSurface w;
+        ASSERT_TRUE(ShowBoxAndLine(w));
+        QImage rendered;
+        ASSERT_TRUE(w.RenderToImage(&rendered)) << w.info().toStdString();
+        EXPECT_EQ(w.softwareRenderer(), software);
+        QTest::qWait(40);
+        w.repaint();
+        QTest::qWait(40);
+        const QImage shown = QGuiApplication::primaryScreen()->grabWindow(w.winId()).toImage().convertToFormat(
+            QImage::Format_RGB32);
+        ASSERT_EQ(shown.size(), rendered.size());
+        const QImage expected = rendered.convertToFormat(QImage::Format_RGB32);
+        for (auto [x, y] : {std::pair{20, 20}, {5, 50}, {60, 50}, {70, 10}, {30, 51}})
+            EXPECT_EQ(shown.pixel(x, y), expected.pixel(x, y)) << x << ", " << y;
+        EXPECT_EQ(expected.pixel(20, 20), 0xFFFF0000u);
+        EXPECT_EQ(expected.pixel(60, 50), 0xFF00FF00u);
+
+        MoveCounter counter;
+        w.installEventFilter(&counter);
+        w.move(w.pos() + QPoint(110, 80));
+        QTest::qWait(50);
+        for (int i = 0; i < 3; ++i) {
+            ASSERT_TRUE(w.RenderToImage(&rendered));
+            QCoreApplication::processEvents();
+        }
+        EXPECT_EQ(counter.iMoves, 2);
+    }
+}
 
 TEST(Window, WindowPathFailuresReportTheirCodes)
 {
@@ -64,49 +90,6 @@ TEST(Window, WindowPathFailuresReportTheirCodes)
         EXPECT_TRUE(errors.Logged(text)) << text;
     }
 }
-
-namespace
-{
-struct MoveCounter : QObject
-{
-    int iMoves = 0;
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        iMoves += event->type() == QEvent::Move;
-        return false;
-    }
-};
-} // namespace
-
-TEST(Window, TheFirstFrameAfterAMovePostsOneMoveEvent)
-{
-    TestSurface w;
-    w.resize(40, 30);
-    w.move(10, 10);
-    w.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    QImage img;
-    ASSERT_TRUE(w.RenderToImage(&img));
-    MoveCounter counter;
-    w.installEventFilter(&counter);
-    w.move(120, 90);  // Qt's own move event, then the surface's from the next frame
-    QTest::qWait(50);
-    for (int i = 0; i < 3; ++i) {
-        ASSERT_TRUE(w.RenderToImage(&img));
-        QCoreApplication::processEvents();
-    }
-    EXPECT_EQ(counter.iMoves, 2);
-}
-
-namespace
-{
-bool RunXrandr(const QStringList& arguments)
-{
-    QProcess xrandr;
-    xrandr.start("xrandr", arguments);
-    return xrandr.waitForFinished(5000) && xrandr.exitStatus() == QProcess::NormalExit && xrandr.exitCode() == 0;
-}
-} // namespace
 
 // Docking a laptop adds a monitor that becomes the primary one, and undocking removes it; the window
 // system's GPU stays, and so do the widgets.
