@@ -10,6 +10,7 @@
 #include "gllayout.h"
 #include "icolorbase.h"
 
+#include <QDateTime>
 #include <QMenu>
 #include <memory>
 #include <vector>
@@ -29,7 +30,7 @@ const double cdZoomTo = 760.0;
 const double cdZoomFactor = 3.0;
 const int ciBins = 4096;
 const int ciXAxisHeight = 26;
-const int ciYAxisWidth = 42;
+const int ciYAxisWidth = 64;
 
 // Levels in dB of ciBins equally spaced frequencies from cdFreqMin to cdFreqMax: a noise floor
 // around -95 dB plus carriers that drift with the frame number. The same frame always gives
@@ -191,7 +192,8 @@ class FrameFed;
 class SpectrumDisplay
 {
 public:
-    SpectrumDisplay();
+    // Frame 0 is shown at startMs (ms since 1970 UTC) on the waterfall's time scale.
+    explicit SpectrumDisplay(qint64 startMs = QDateTime::currentMSecsSinceEpoch());
     ~SpectrumDisplay();
     GLLayout& Layout() { return *m_pLayout; }
     GLCommonWidget& Plot() { return *m_pPlot; }
@@ -209,8 +211,9 @@ public:
     // Resizes the display. A hidden (headless) layout gets its resize event at once, as a shown
     // window would get it from Qt.
     void Resize(int width, int height);
-    // Moves the trace on to the next frame and asks for a repaint.
-    void Advance();
+    // Moves the signal on by frames (the waterfall stores every one at the next paint) and asks
+    // for a repaint.
+    void Advance(int frames = 1);
 
     // How the axes are set up, also used to build reference pictures.
     static void SetUpXAxis(axisDefinition& axis);

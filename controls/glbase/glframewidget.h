@@ -539,6 +539,12 @@ public:
     // Index of the line nearest timeStamp (the newer one at equal distance) with found set, when
     // two neighbouring lines bracket it; otherwise 0 with found cleared.
     int GetLineImageLine(int id, unsigned long long timeStamp, bool& found);
+    // Where DrawLineImage puts line index (0 = newest) in a viewport viewHeight pixels high: the row
+    // of the line's top edge, fractions of an index interpolating within the line; -1 for an invalid
+    // id, an empty Y range or a buffer height below 1. Time scales and read-outs place themselves by it.
+    double GetLineImageRow(int id, double index, int viewHeight) const;
+    // Index of the kept line drawn at row y of such a viewport; -1 where no kept line is drawn.
+    int GetLineImageLineAt(int id, double y, int viewHeight) const;
     // Draws the kept lines in the current viewport; nothing outside a paint pass.
     void DrawLineImage(int id);
 
@@ -810,6 +816,8 @@ private:
     void TrimLineImage(GLLineImage& image);
     void DeleteTileLine(GLLineImage* image, GLImageTileLine* tileLine);
     void ReleaseLineImages();
+    // Top row and height of the band the buffer height of lines is drawn into; false without a scale.
+    static bool LineImageBand(const GLLineImage& image, float viewHeight, int& top, int& height);
     void BeginDrawLineImage(GLLineImage& image);
     void EndDrawLineImage();
     void DrawLineImageGroup(const GLLineImage::Line& newest, int count, float y, std::vector<GLDrawSection>& sections,
