@@ -157,8 +157,16 @@ int main(int argc, char** argv)
     }
     if (!parser.isSet("png") && !headlessPlatform) {
         layout.show();
+        // The signal runs at 60 frames a second of wall-clock time however fast frames are painted,
+        // so that the waterfall's time scale keeps to the clock; skipped frames still reach it.
         QTimer animation;
-        QObject::connect(&animation, &QTimer::timeout, &layout, [&] { display.Advance(); });
+        QElapsedTimer clock;
+        clock.start();
+        QObject::connect(&animation, &QTimer::timeout, &layout, [&] {
+            const int due = int(clock.elapsed() * 60 / 1000);
+            if (due > display.Frame())
+                display.Advance(due - display.Frame());
+        });
         animation.start(16);
         const int result = app.exec();
         GLFrameWidget::setColorHandler(nullptr);

@@ -217,7 +217,7 @@ void PolarSweep::Create(GLFrameWidget& surface, int width)
     surface.SetAgedImageDestXAxis(m_iImage, 0, width - 1, width);
 }
 
-void PolarSweep::Sweep(GLFrameWidget& surface, int width)
+void PolarSweep::Sweep(GLFrameWidget& surface, int width, int frame)
 {
     struct Target
     {
@@ -225,7 +225,7 @@ void PolarSweep::Sweep(GLFrameWidget& surface, int width)
     };
     const Target targets[] = {{0.35, 40}, {0.62, 130}, {0.8, 210}, {0.5, 300}, {0.9, 330}};
     m_vFrame.assign(size_t(width) * ciAngles, 0);
-    const int first = (m_iFrame * ciDegreesPerFrame) % 360;
+    const int first = (frame * ciDegreesPerFrame) % 360;
     for (int a = first; a < first + ciDegreesPerFrame; ++a) {
         // Row r holds the angles from 359 - r to 360 - r, the last row starting at north.
         unsigned char* row = m_vFrame.data() + size_t(359 - a % 360) * size_t(width);
@@ -234,7 +234,7 @@ void PolarSweep::Sweep(GLFrameWidget& surface, int width)
             // A faint glow behind the sweep, clutter near the centre and sparse noise further out.
             int value = range < 0.12 ? 120 + (c * 37 + a * 11) % 100 : ((c * 131 + a * 71) % 97 == 0 ? 90 : 28);
             for (const Target& t : targets) {
-                const double drift = t.dBearing + m_iFrame * 0.05;
+                const double drift = t.dBearing + frame * 0.05;
                 if (std::abs(std::remainder(a - drift, 360.0)) < 3 && std::abs(range - t.dRange) < 0.025)
                     value = ciTopValue;
             }
@@ -242,7 +242,7 @@ void PolarSweep::Sweep(GLFrameWidget& surface, int width)
         }
         row[0] = 0;
     }
-    surface.SetAgedImageData(m_iImage, FrameStamp(m_iFrame), m_vFrame.data(), width, int(m_vFrame.size()));
+    surface.SetAgedImageData(m_iImage, FrameStamp(frame), m_vFrame.data(), width, int(m_vFrame.size()));
 }
 
 void PolarSweep::draw(GLPainter&, GLCommonWidget* widget, int)
@@ -252,8 +252,10 @@ void PolarSweep::draw(GLPainter&, GLCommonWidget* widget, int)
     if (width < 4)
         return;
     Create(*surface, width);
-    if (NewFrame())
-        Sweep(*surface, width);
+    // Frames that were not painted still sweep their sector, up to one turn.
+    const int frames = std::min(NewFrames(), 360 / ciDegreesPerFrame);
+    for (int frame = m_iFrame - frames + 1; frame <= m_iFrame; ++frame)
+        Sweep(*surface, width, frame);
     surface->DrawAgedImagePolar(m_iImage);
     using GL = GLFrameWidget;
     const GL::GLLineStyle ring(GL::eLineDotted, 1, QColor(70, 160, 90));

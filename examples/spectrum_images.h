@@ -139,7 +139,7 @@ public:
 
 private:
     void Create(GLFrameWidget& surface, int width);
-    void Sweep(GLFrameWidget& surface, int width);
+    void Sweep(GLFrameWidget& surface, int width, int frame);
     int m_iImage = -1;
     std::vector<unsigned char> m_vFrame;
     QString m_sName;
