@@ -19,15 +19,15 @@ class QRect;
 class GLBASE_EXPORT GLColorBar : public IGLDrawObject
 {
 public:
-    /// A label: its value, the row of the bar that shows it and its text.
+    /// A label.
     struct Label
     {
-        double dValue = 0.0;
-        int iRow = 0;
-        QString sText;
+        double dValue = 0.0; ///< the value it names
+        int iRow = 0;        ///< the row of the bar that shows that value
+        QString sText;       ///< the text shown
     };
-    static const int ciBarWidth = 10;
-    static const int ciMargin = 4;
+    static const int ciBarWidth = 10; ///< width of the bar in pixels
+    static const int ciMargin = 4;    ///< pixels between the bar and the panel's right and bottom edges
 
     /// A grey table from 0 to 1 until set otherwise.
     GLColorBar();
@@ -37,9 +37,11 @@ public:
     /// The value of entry firstEntry is min and that of lastEntry is max; entries are clamped to
     /// 0..255, and a range that is empty, reversed or not finite is ignored.
     void SetScale(double min, double max, int firstEntry = 0, int lastEntry = 255);
+    /// The unit, shown above the bar.
     void SetUnit(const QString& unit);
     /// Rows left free above the bar, for a panel title (20 by default).
     void SetTopMargin(int pixels);
+    /// Hides or shows the bar.
     void setVisible(bool visible);
 
     /// Where the bar lies in a panel of that size; empty when the panel is too small for it.

@@ -23,17 +23,20 @@ class GLFrameWidget;
 class GLBASE_EXPORT GLTimeScale : public IGLDrawObject
 {
 public:
-    /// A label: its time (ms since the epoch), the row of its line and its text.
+    /// A label.
     struct Tick
     {
-        qint64 iMs = 0;
-        double dRow = 0.0;
-        QString sText;
+        qint64 iMs = 0;    ///< its time, in ms since the epoch
+        double dRow = 0.0; ///< the row of the centre of its line
+        QString sText;     ///< the text shown
     };
 
+    /// A scale for the line image lineImage (-1: none yet) of the surface it is drawn on.
     explicit GLTimeScale(int lineImage = -1, double stampsPerSecond = 1000.0, qint64 epochMs = 0);
 
+    /// The line image to follow; an invalid id shows no labels.
     void SetLineImage(int id);
+    /// The line image followed.
     int LineImage() const { return m_iLineImage; }
     /// A rate that is not a positive number is ignored.
     void SetTimeBase(double stampsPerSecond, qint64 epochMs);
@@ -41,10 +44,12 @@ public:
     void SetUtc(bool utc);
     /// Least distance between two labels in pixels (40 by default; values below 1 count as 1).
     void SetLabelSpacing(int pixels);
+    /// Hides or shows the scale.
     void setVisible(bool visible);
 
-    /// Wall-clock time of a stamp, in ms since the epoch, and the stamp of such a time (fractional).
+    /// Wall-clock time of a stamp, in ms since the epoch (rounded down).
     qint64 StampToMs(unsigned long long stamp) const;
+    /// The stamp of a wall-clock time, fractional.
     double MsToStamp(qint64 ms) const;
     /// The time as a label for a scale of that step: "yyyy-MM-dd" for steps of a day or more,
     /// "hh:mm" for minutes, "hh:mm:ss" for seconds, and one to three decimals of the second below.
