@@ -72,12 +72,13 @@ struct Panel
     }
 };
 
-// Lines every periodMs from noon, one pixel row each (or rowsPerLine), white where their time is
-// a multiple of markMs; lines are added on each paint until `lines` are stored.
+// Lines every periodMs from noon, white where their time is a multiple of markMs; each paint adds
+// lines until iWanted are stored.
 struct Waterfall
 {
     qint64 iPeriodMs, iMarkMs;
-    int iBuffer, iLines = 0, iWanted = 0, iId = -1;
+    int iBuffer, iTopLines = 0; // the lines' band starts iTopLines line heights below the top
+    int iLines = 0, iWanted = 0, iId = -1;
 
     void Paint(GLFrameWidget& surface)
     {
@@ -87,7 +88,7 @@ struct Waterfall
             surface.SetLineImageColorTable(iId, {0xFF000000u, ciMark});
             surface.SetLineImageXAxis(iId, 0, 1, 8);
             surface.SetLineImageDestXAxis(iId, 0, 1, 80);
-            surface.SetLineImageYAxis(iId, 0, iBuffer);
+            surface.SetLineImageYAxis(iId, 0, iBuffer + iTopLines);
             surface.SetLineImageDestYAxis(iId, 0, iBuffer);
         }
         for (; iLines < iWanted; ++iLines) {
@@ -105,20 +106,21 @@ TEST(TimeScale, LabelsSitOnTheLinesOfTheirRoundTimesAndFollowTheHistory)
     {
         const char* what;
         qint64 iPeriodMs, iStepMs;
-        int iLines, iRowsPerLine;
+        int iLines, iRowsPerLine, iTopLines;
         const char* newestLabel;
     };
     // Labels at least 40 pixels apart: the least round step that many rows hold.
     const Case cases[] = {
-        {"a line a second, 2 rows each: 30 s", 1000, 30000, 100, 2, "12:01:30"},
-        {"10 lines a second: 0.2 s with a decimal", 10, 200, 100, 2, "12:00:00.8"},
-        {"a line a minute: hours", 60000, 3600000, 240, 1, "15:00"},
-        {"a line every 5 s: minutes", 5000, 300000, 150, 1, "12:10"},
+        {"a line a second, 2 rows each: 30 s", 1000, 30000, 100, 2, 0, "12:01:30"},
+        {"10 lines a second: 0.2 s with a decimal", 10, 200, 100, 2, 0, "12:00:00.8"},
+        {"a line a minute: hours", 60000, 3600000, 240, 1, 0, "15:00"},
+        {"a line every 5 s, below a free band: minutes", 5000, 300000, 150, 1, 20, "12:10"},
+        {"lines off the round times: labels between them", 700, 10000, 100, 4, 5, "12:01:00"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        Waterfall lines{c.iPeriodMs, c.iStepMs, c.iLines};
-        const int height = c.iLines * c.iRowsPerLine;
+        Waterfall lines{c.iPeriodMs, c.iStepMs, c.iLines, c.iTopLines};
+        const int height = (c.iLines + c.iTopLines) * c.iRowsPerLine;
         for (auto type : {GLCommonWidget::ePlotWindow, GLCommonWidget::eYAxisWindow}) {
             Panel p(80, height, type);
             auto scale = std::make_shared<GLTimeScale>(-1, 1000.0, ciNoonMs - 1);
@@ -143,12 +145,18 @@ TEST(TimeScale, LabelsSitOnTheLinesOfTheirRoundTimesAndFollowTheHistory)
                     const GLTimeScale::Tick& tick = ticks[i];
                     const int y = int(tick.dRow);
                     EXPECT_EQ(tick.iMs % c.iStepMs, 0) << tick.sText.toStdString();
+                    // Lines are evenly spaced in time, so a time's row follows from the newest line's.
+                    const double age = double(ciNoonMs + (wanted - 1) * c.iPeriodMs - tick.iMs) / double(c.iPeriodMs);
+                    EXPECT_NEAR(tick.dRow, (c.iTopLines + age + 0.5) * c.iRowsPerLine, 1e-6) << tick.sText.toStdString();
                     if (i > 0)
                         EXPECT_EQ(ticks[i - 1].iMs - tick.iMs, c.iStepMs);
                     // The read-out's path: the row gives the line, the line its time.
                     const int line = surface.GetLineImageLineAt(lines.iId, tick.dRow, height);
-                    EXPECT_EQ(scale->StampToMs(surface.GetLineImageTimeStamp(lines.iId, line)), tick.iMs);
-                    if (type == GLCommonWidget::ePlotWindow) {
+                    EXPECT_EQ(line, int(std::lround(age)));
+                    const bool onALine = c.iStepMs % c.iPeriodMs == 0;
+                    if (onALine)
+                        EXPECT_EQ(scale->StampToMs(surface.GetLineImageTimeStamp(lines.iId, line)), tick.iMs);
+                    if (type == GLCommonWidget::ePlotWindow && onALine) {
                         // A dotted grid line over the marked line: no pixel of another line shows.
                         int grid = 0, mark = 0;
                         for (int x = 0; x < 80; ++x) {
@@ -157,12 +165,12 @@ TEST(TimeScale, LabelsSitOnTheLinesOfTheirRoundTimesAndFollowTheHistory)
                         }
                         EXPECT_TRUE(grid >= 20 && mark >= 20 && grid + mark == 80)
                             << tick.sText.toStdString() << " at row " << y << ": grid " << grid << ", mark " << mark;
-                    } else {
+                    } else if (type == GLCommonWidget::eYAxisWindow) {
                         EXPECT_EQ(img.pixel(79, y), ciText) << "tick at the right edge, row " << y;
                     }
                 }
             }
-            lines = Waterfall{c.iPeriodMs, c.iStepMs, c.iLines};
+            lines = Waterfall{c.iPeriodMs, c.iStepMs, c.iLines, c.iTopLines};
         }
     }
 }
@@ -173,7 +181,7 @@ TEST(TimeScale, StepsFormatsAndDegenerateHistories)
     {
         double dPixelsPerMs;
         qint64 iStep;
-    } steps[] = {{1.0, 50}, {0.04, 1000}, {0.0021, 30000}, {1e-6, 43200000}, {1e-7, 5 * 86400000LL},
+    } steps[] = {{1.0, 50}, {0.04, 1000}, {0.003, 15000}, {0.0021, 30000}, {1e-6, 43200000}, {1e-7, 5 * 86400000LL},
                  {0.0, 0},  {-1.0, 0},    {std::numeric_limits<double>::quiet_NaN(), 0}};
     for (const auto& s : steps)
         EXPECT_EQ(GLTimeScale::RoundStep(s.dPixelsPerMs, 40), s.iStep) << s.dPixelsPerMs;
