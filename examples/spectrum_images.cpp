@@ -2,7 +2,6 @@
 
 #include "glpainter.h"
 
-#include <QMouseEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -190,13 +189,6 @@ void WaterfallReadout::draw(GLPainter& painter, GLCommonWidget* widget, int)
     painter.drawText(box, Qt::AlignCenter, text);
     painter.setPen(QPen(QColor(255, 255, 255, 160), 1, Qt::DotLine));
     painter.drawLine(0, m_Pos.y(), widget->width(), m_Pos.y());
-}
-
-qint64 WaterfallReadout::mouseMove(QMouseEvent* event, GLCommonWidget* widget, int, bool)
-{
-    m_Pos = event->pos();
-    widget->update();
-    return 0;
 }
 
 void PolarSweep::Create(GLFrameWidget& surface, int width)

@@ -102,28 +102,19 @@ private:
 };
 
 // Under the mouse on the waterfall: the frequency, the time of the line and its level there.
-class WaterfallReadout : public IGLDrawObject, public IMouseConsumer
+class WaterfallReadout : public MouseFollower
 {
 public:
     WaterfallReadout(std::weak_ptr<axisDefinition> x, std::shared_ptr<WaterfallImage> image,
                      std::shared_ptr<GLTimeScale> timeScale);
     // The read-out at panel pixel pos of a panel of that height; empty off the kept lines.
     QString Text(GLFrameWidget& surface, QPoint pos, int height) const;
-    bool visible() const override { return true; }
     void draw(GLPainter& painter, GLCommonWidget* widget, int windowType) override;
-    const QString& name() const override { return m_sName; }
-    // Follows every move and takes nothing, so that other handlers still get the mouse.
-    qint64 mousePress(QMouseEvent*, GLCommonWidget*, int) override { return 0; }
-    qint64 mouseRelease(QMouseEvent*, GLCommonWidget*, int, bool) override { return 0; }
-    qint64 mouseMove(QMouseEvent* event, GLCommonWidget* widget, int windowType, bool captured) override;
-    qint64 mouseDoubleClick(QMouseEvent*, GLCommonWidget*, int) override { return 0; }
 
 private:
     std::weak_ptr<axisDefinition> m_X;
     std::shared_ptr<WaterfallImage> m_pImage;
     std::shared_ptr<GLTimeScale> m_pTimeScale;
-    QPoint m_Pos{-1, -1};
-    QString m_sName;
 };
 
 // A rotating sweep over a few targets, kept as a polar aged image with range rings and spokes.

@@ -152,24 +152,25 @@ void TraceObject::draw(GLPainter&, GLCommonWidget* widget, int)
 void CursorReadout::draw(GLPainter& painter, GLCommonWidget* widget, int windowType)
 {
     const auto axis = m_X.lock();
-    if (!axis || m_iPos < 0)
+    const int x = m_Pos.x();
+    if (!axis || x < 0)
         return;
     if (windowType == GLCommonWidget::eXAxisWindow) {
         bool valid = false;
-        const double value = axis->PixelToValue(m_iPos, &valid, false);
+        const double value = axis->PixelToValue(x, &valid, false);
         if (valid) {
             painter.setPen(QPen(Qt::white));
-            axis->Label(painter, widget, m_iPos, value, QColor(30, 110, 200));
+            axis->Label(painter, widget, x, value, QColor(30, 110, 200));
         }
         return;
     }
     painter.setPen(QPen(QColor(255, 255, 255, 160), 1, Qt::DotLine));
-    painter.drawLine(m_iPos, 0, m_iPos, widget->height());
+    painter.drawLine(x, 0, x, widget->height());
 }
 
-qint64 CursorReadout::mouseMove(QMouseEvent* event, GLCommonWidget* widget, int, bool)
+qint64 MouseFollower::mouseMove(QMouseEvent* event, GLCommonWidget* widget, int, bool)
 {
-    m_iPos = event->pos().x();
+    m_Pos = event->pos();
     widget->update();
     return 0;
 }

@@ -105,25 +105,32 @@ private:
     QString m_sName;
 };
 
-// Where the mouse is over the frequency axis: a line in the plot, a value label on the axis panel.
-class CursorReadout : public IGLDrawObject, public IMouseConsumer
+// A draw object that follows the mouse over its panels and takes nothing, so that the zoom and
+// move handlers still get every event.
+class MouseFollower : public IGLDrawObject, public IMouseConsumer
 {
 public:
-    explicit CursorReadout(std::weak_ptr<axisDefinition> x) : m_X(std::move(x)) {}
-    int Position() const { return m_iPos; }
     bool visible() const override { return true; }
-    void draw(GLPainter& painter, GLCommonWidget* widget, int windowType) override;
     const QString& name() const override { return m_sName; }
-    // Follows every move and takes nothing, so the zoom and move handlers still get the mouse.
     qint64 mousePress(QMouseEvent*, GLCommonWidget*, int) override { return 0; }
     qint64 mouseRelease(QMouseEvent*, GLCommonWidget*, int, bool) override { return 0; }
     qint64 mouseMove(QMouseEvent* event, GLCommonWidget* widget, int windowType, bool captured) override;
     qint64 mouseDoubleClick(QMouseEvent*, GLCommonWidget*, int) override { return 0; }
 
+protected:
+    QPoint m_Pos{-1, -1}; // in the panel the mouse last moved over; (-1, -1) before
+    QString m_sName;
+};
+
+// Where the mouse is over the frequency axis: a line in the plot, a value label on the axis panel.
+class CursorReadout : public MouseFollower
+{
+public:
+    explicit CursorReadout(std::weak_ptr<axisDefinition> x) : m_X(std::move(x)) {}
+    void draw(GLPainter& painter, GLCommonWidget* widget, int windowType) override;
+
 private:
     std::weak_ptr<axisDefinition> m_X;
-    int m_iPos = -1;
-    QString m_sName;
 };
 
 // Left drag over the plot zooms the frequency axis to the dragged band (shown while dragging).
