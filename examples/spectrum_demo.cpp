@@ -3,11 +3,12 @@
 // to zoom around the mouse, drag the frequency axis or press its arrows to move, and undo or
 // redo from the plot's context menu. Without a display, or with --png DIR, it renders headless
 // and writes the frames as PNG files.
-#include "spectrum_panels.h"
+#include "spectrum_images.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QStringList>
 #include <QTimer>
 #include <QElapsedTimer>
 #include <QPainter>
@@ -53,6 +54,16 @@ QString Sparkline(const std::vector<double>& values)
     return line;
 }
 
+// Renders one frame and moves the signal on; false (reported) when rendering fails.
+bool RenderFrame(spectrum::SpectrumDisplay& display, QImage& image)
+{
+    const bool rendered = display.Layout().RenderToImage(&image);
+    if (!rendered)
+        std::fprintf(stderr, "rendering failed: %s\n", qPrintable(display.Layout().info()));
+    display.Advance();
+    return rendered;
+}
+
 // Renders frames headless, sampling resident memory and frame time every 1,000 frames. Memory
 // may not grow by more than 8 MiB after the first sample (caches fill during the first frames).
 int Soak(spectrum::SpectrumDisplay& display, long frames)
@@ -64,11 +75,8 @@ int Soak(spectrum::SpectrumDisplay& display, long frames)
     clock.start();
     std::printf("%10s %10s %10s\n", "frame", "MiB", "ms/frame");
     for (long frame = 1; frame <= frames; ++frame) {
-        if (!display.Layout().RenderToImage(&image)) {
-            std::fprintf(stderr, "rendering failed at frame %ld: %s\n", frame, qPrintable(display.Layout().info()));
+        if (!RenderFrame(display, image))
             return 1;
-        }
-        display.Advance();
         if (frame % every == 0 || frame == frames) {
             memory.push_back(ResidentMiB());
             frameMs.push_back(double(clock.nsecsElapsed()) / 1e6 / double(frame % every ? frame % every : every));
@@ -85,6 +93,33 @@ int Soak(spectrum::SpectrumDisplay& display, long frames)
         std::fprintf(stderr, "memory grew by %.1f MiB\n", growth);
         return 1;
     }
+    return 0;
+}
+
+// Writes frames taken in the steady state: the waterfall full (its lines are stored at the next
+// paint, as for a hidden window), then one hold time of painted frames for the persistence trail
+// and the polar sweep. Only the frames after that are written.
+int WriteSteadyFrames(spectrum::SpectrumDisplay& display, const QString& dir, int frames)
+{
+    const int holdFrames = 60;
+    QDir().mkpath(dir);
+    QImage image;
+    display.Advance(spectrum::WaterfallImage::ciLines);
+    for (int i = 0; i < holdFrames; ++i)
+        if (!RenderFrame(display, image))
+            return 1;
+    const double seconds = display.Frame() / 60.0;
+    QStringList files;
+    for (int i = 0; i < frames; ++i) {
+        files << QString("%1/spectrum-%2.png").arg(QDir(dir).absolutePath()).arg(i, 4, 10, QChar('0'));
+        if (!RenderFrame(display, image))
+            return 1;
+        if (!OverBlack(image).save(files.back())) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(files.back()));
+            return 1;
+        }
+    }
+    std::printf("wrote %d frame(s) from %.1f s of frame time on:\n%s\n", frames, seconds, qPrintable(files.join('\n')));
     return 0;
 }
 
@@ -122,31 +157,23 @@ int main(int argc, char** argv)
     }
     if (!parser.isSet("png") && !headlessPlatform) {
         layout.show();
+        // The signal runs at 60 frames a second of wall-clock time however fast frames are painted,
+        // so that the waterfall's time scale keeps to the clock; skipped frames still reach it.
         QTimer animation;
-        QObject::connect(&animation, &QTimer::timeout, &layout, [&] { display.Advance(); });
+        QElapsedTimer clock;
+        clock.start();
+        QObject::connect(&animation, &QTimer::timeout, &layout, [&] {
+            const int due = int(clock.elapsed() * 60 / 1000);
+            if (due > display.Frame())
+                display.Advance(due - display.Frame());
+        });
         animation.start(16);
         const int result = app.exec();
         GLFrameWidget::setColorHandler(nullptr);
         return result;
     }
     const QString dir = parser.isSet("png") ? parser.value("png") : QStringLiteral("out");
-    QDir().mkpath(dir);
-    const int frames = std::max(1, parser.value("frames").toInt());
-    int result = 0;
-    for (int i = 0; i < frames && result == 0; ++i) {
-        QImage image;
-        const QString file = QString("%1/spectrum-%2.png").arg(dir).arg(i, 4, 10, QChar('0'));
-        if (!layout.RenderToImage(&image)) {
-            std::fprintf(stderr, "rendering failed: %s\n", qPrintable(layout.info()));
-            result = 1;
-        } else if (!OverBlack(image).save(file)) {
-            std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
-            result = 1;
-        } else {
-            std::printf("%s\n", qPrintable(file));
-        }
-        display.Advance();
-    }
+    const int result = WriteSteadyFrames(display, dir, std::max(1, parser.value("frames").toInt()));
     GLFrameWidget::setColorHandler(nullptr);
     return result;
 }

@@ -2,31 +2,13 @@
 
 #include "glpainter.h"
 
+
 #include <algorithm>
 #include <cmath>
 
 namespace spectrum {
 
 namespace {
-
-// Microseconds of a frame at 60 frames per second; frames are time-stamped by their number so
-// that headless runs fade exactly as a live display would.
-unsigned long long FrameStamp(int frame) { return 1 + 16667ULL * static_cast<unsigned long long>(frame); }
-
-// The brightest value fed to aged images: the shader path wraps value 255 onto table entry 0.
-const int ciTopValue = 254;
-
-// Black through blue, red and yellow to white.
-QVector<unsigned int> HeatTable()
-{
-    QVector<unsigned int> table;
-    for (int i = 0; i < 256; ++i) {
-        const double t = i / 255.0;
-        const auto ramp = [t](double from, double to) { return int(255 * std::clamp((t - from) / (to - from), 0.0, 1.0)); };
-        table.push_back(qRgb(ramp(0.25, 0.6), ramp(0.55, 0.9), std::max(ramp(0.0, 0.3) - ramp(0.4, 0.6), ramp(0.85, 1.0))));
-    }
-    return table;
-}
 
 QVector<unsigned int> PhosphorTable()
 {
@@ -44,6 +26,21 @@ int LevelByte(float level)
 
 } // namespace
 
+unsigned long long FrameStamp(int frame) { return 1 + 16667ULL * static_cast<unsigned long long>(frame); }
+
+double ByteLevel(int byte) { return cdLevelMin + byte * (cdLevelMax - cdLevelMin) / 255.0; }
+
+QVector<unsigned int> HeatTable()
+{
+    QVector<unsigned int> table;
+    for (int i = 0; i < 256; ++i) {
+        const double t = i / 255.0;
+        const auto ramp = [t](double from, double to) { return int(255 * std::clamp((t - from) / (to - from), 0.0, 1.0)); };
+        table.push_back(qRgb(ramp(0.25, 0.6), ramp(0.55, 0.9), std::max(ramp(0.0, 0.3) - ramp(0.4, 0.6), ramp(0.85, 1.0))));
+    }
+    return table;
+}
+
 std::vector<unsigned char> LevelBytes(const std::vector<float>& levels, int columns)
 {
     std::vector<unsigned char> bytes(size_t(std::max(columns, 0)), 0);
@@ -55,12 +52,13 @@ std::vector<unsigned char> LevelBytes(const std::vector<float>& levels, int colu
     return bytes;
 }
 
-bool FrameFed::NewFrame()
+int FrameFed::NewFrames()
 {
     if (m_iFed == m_iFrame)
-        return false;
+        return 0;
+    const int frames = m_iFrame > m_iFed ? m_iFrame - m_iFed : 1;
     m_iFed = m_iFrame;
-    return true;
+    return frames;
 }
 
 TraceFill::TraceFill(std::weak_ptr<axisDefinition> x) : m_X(std::move(x))
@@ -138,13 +136,59 @@ void WaterfallImage::draw(GLPainter&, GLCommonWidget* widget, int)
         surface->SetLineImageXAxis(m_iImage, cdFreqMin, cdFreqMax, ciColumns);
         surface->SetLineImageYAxis(m_iImage, 0, ciLines);
         surface->SetLineImageDestYAxis(m_iImage, 0, ciLines);
+        m_pTimeScale->SetLineImage(m_iImage);
     }
     surface->SetLineImageDestXAxis(m_iImage, x->GetAxisDefinitionSet());
-    if (NewFrame()) {
-        const std::vector<unsigned char> line = LevelBytes(SyntheticSpectrum(m_iFrame), ciColumns);
-        surface->SetLineImageData(m_iImage, FrameStamp(m_iFrame), line.data(), int(line.size()));
+    const int frames = std::min(NewFrames(), ciLines);
+    for (int frame = m_iFrame - frames + 1; frame <= m_iFrame; ++frame) {
+        const std::vector<unsigned char> line = LevelBytes(SyntheticSpectrum(frame), ciColumns);
+        surface->SetLineImageData(m_iImage, FrameStamp(frame), line.data(), int(line.size()));
     }
     surface->DrawLineImage(m_iImage);
+}
+
+WaterfallReadout::WaterfallReadout(std::weak_ptr<axisDefinition> x, std::shared_ptr<WaterfallImage> image,
+                                   std::shared_ptr<GLTimeScale> timeScale)
+    : m_X(std::move(x)), m_pImage(std::move(image)), m_pTimeScale(std::move(timeScale))
+{
+}
+
+QString WaterfallReadout::Text(GLFrameWidget& surface, QPoint pos, int height) const
+{
+    const auto x = m_X.lock();
+    const int id = m_pImage->Image();
+    const int line = surface.GetLineImageLineAt(id, pos.y(), height);
+    bool valid = false;
+    const double frequency = x ? x->PixelToValue(pos.x(), &valid, false) : 0.0;
+    const std::string& data = surface.GetLineImageData(id, line);
+    if (data.empty() || !valid)
+        return QString();
+    const double f = (frequency - cdFreqMin) / (cdFreqMax - cdFreqMin);
+    const size_t column = std::min(data.size() - 1, size_t(std::max(0.0, f * double(data.size()))));
+    const qint64 ms = m_pTimeScale->StampToMs(surface.GetLineImageTimeStamp(id, line));
+    return QStringLiteral("%1 MHz  %2  %3 dB")
+        .arg(frequency, 0, 'f', 3)
+        .arg(m_pTimeScale->FormatTime(ms, 1))
+        .arg(ByteLevel(static_cast<unsigned char>(data[column])), 0, 'f', 1);
+}
+
+void WaterfallReadout::draw(GLPainter& painter, GLCommonWidget* widget, int)
+{
+    const QString text = m_Pos.x() < 0 ? QString() : Text(*widget->GetFrameWidget(), m_Pos, widget->height());
+    if (text.isEmpty())
+        return;
+    // Beside the cursor, on whichever side leaves the text inside the panel.
+    QRect box = painter.boundingRect(QRect(), Qt::AlignLeft, text).adjusted(-4, -2, 4, 2);
+    box.moveTopLeft(m_Pos + QPoint(12, 12));
+    if (box.right() >= widget->width())
+        box.moveRight(m_Pos.x() - 12);
+    if (box.bottom() >= widget->height())
+        box.moveBottom(m_Pos.y() - 12);
+    painter.fillRect(box, QBrush(QColor(0, 0, 0, 190)));
+    painter.setPen(QPen(QColor(230, 235, 245)));
+    painter.drawText(box, Qt::AlignCenter, text);
+    painter.setPen(QPen(QColor(255, 255, 255, 160), 1, Qt::DotLine));
+    painter.drawLine(0, m_Pos.y(), widget->width(), m_Pos.y());
 }
 
 void PolarSweep::Create(GLFrameWidget& surface, int width)
@@ -165,7 +209,7 @@ void PolarSweep::Create(GLFrameWidget& surface, int width)
     surface.SetAgedImageDestXAxis(m_iImage, 0, width - 1, width);
 }
 
-void PolarSweep::Sweep(GLFrameWidget& surface, int width)
+void PolarSweep::Sweep(GLFrameWidget& surface, int width, int frame)
 {
     struct Target
     {
@@ -173,7 +217,7 @@ void PolarSweep::Sweep(GLFrameWidget& surface, int width)
     };
     const Target targets[] = {{0.35, 40}, {0.62, 130}, {0.8, 210}, {0.5, 300}, {0.9, 330}};
     m_vFrame.assign(size_t(width) * ciAngles, 0);
-    const int first = (m_iFrame * ciDegreesPerFrame) % 360;
+    const int first = (frame * ciDegreesPerFrame) % 360;
     for (int a = first; a < first + ciDegreesPerFrame; ++a) {
         // Row r holds the angles from 359 - r to 360 - r, the last row starting at north.
         unsigned char* row = m_vFrame.data() + size_t(359 - a % 360) * size_t(width);
@@ -182,7 +226,7 @@ void PolarSweep::Sweep(GLFrameWidget& surface, int width)
             // A faint glow behind the sweep, clutter near the centre and sparse noise further out.
             int value = range < 0.12 ? 120 + (c * 37 + a * 11) % 100 : ((c * 131 + a * 71) % 97 == 0 ? 90 : 28);
             for (const Target& t : targets) {
-                const double drift = t.dBearing + m_iFrame * 0.05;
+                const double drift = t.dBearing + frame * 0.05;
                 if (std::abs(std::remainder(a - drift, 360.0)) < 3 && std::abs(range - t.dRange) < 0.025)
                     value = ciTopValue;
             }
@@ -190,7 +234,7 @@ void PolarSweep::Sweep(GLFrameWidget& surface, int width)
         }
         row[0] = 0;
     }
-    surface.SetAgedImageData(m_iImage, FrameStamp(m_iFrame), m_vFrame.data(), width, int(m_vFrame.size()));
+    surface.SetAgedImageData(m_iImage, FrameStamp(frame), m_vFrame.data(), width, int(m_vFrame.size()));
 }
 
 void PolarSweep::draw(GLPainter&, GLCommonWidget* widget, int)
@@ -200,8 +244,10 @@ void PolarSweep::draw(GLPainter&, GLCommonWidget* widget, int)
     if (width < 4)
         return;
     Create(*surface, width);
-    if (NewFrame())
-        Sweep(*surface, width);
+    // Frames that were not painted still sweep their sector, up to one turn.
+    const int frames = std::min(NewFrames(), 360 / ciDegreesPerFrame);
+    for (int frame = m_iFrame - frames + 1; frame <= m_iFrame; ++frame)
+        Sweep(*surface, width, frame);
     surface->DrawAgedImagePolar(m_iImage);
     using GL = GLFrameWidget;
     const GL::GLLineStyle ring(GL::eLineDotted, 1, QColor(70, 160, 90));

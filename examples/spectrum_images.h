@@ -6,11 +6,22 @@
 // display's surface and feeds it once per frame of the signal.
 #include "spectrum_panels.h"
 
+#include "gltimescale.h"
+
 namespace spectrum {
 
 // Levels as byte samples over the display's level range (0 at the bottom, 255 at the top),
 // reduced to columns by the maximum of the bins that fall into each.
 std::vector<unsigned char> LevelBytes(const std::vector<float>& levels, int columns);
+// The level a byte sample stands for, in dB.
+double ByteLevel(int byte);
+// The colour table of the persistence spectrum and the waterfall: black through blue, red and yellow to white.
+QVector<unsigned int> HeatTable();
+// Microseconds of frame time at 60 frames per second: frames are time-stamped by their number, so
+// that headless runs fade exactly as a live display would.
+unsigned long long FrameStamp(int frame);
+// The brightest value fed to aged images: the shader path wraps value 255 onto table entry 0.
+const int ciTopValue = 254;
 
 // Something fed once per frame of the signal.
 class FrameFed
@@ -20,8 +31,10 @@ public:
     void SetFrame(int frame) { m_iFrame = frame; }
 
 protected:
-    // True once per frame: repaints of the same frame do not feed the images again.
-    bool NewFrame();
+    // The frames since the last feed (1 after the frame went back), marking them fed: 0 when a
+    // repaint shows the same frame again.
+    int NewFrames();
+    bool NewFrame() { return NewFrames() > 0; }
     int m_iFrame = 0;
 
 private:
@@ -64,13 +77,18 @@ private:
     QString m_sName;
 };
 
-// One line per frame, time-stamped, the newest at the top; 1,000 lines kept.
+// One line per frame, time-stamped, the newest at the top; 1,000 lines kept. Lines arrive with the
+// signal, not with the paints: frames that were not painted (a hidden window, a headless skip) are
+// stored at the next paint. The time scale is told the image once it exists.
 class WaterfallImage : public IGLDrawObject, public FrameFed
 {
 public:
     static const int ciColumns = 1024;
-    static const int ciLines = 1000;
-    explicit WaterfallImage(std::weak_ptr<axisDefinition> x) : m_X(std::move(x)) {}
+    static constexpr int ciLines = 1000;
+    WaterfallImage(std::weak_ptr<axisDefinition> x, std::shared_ptr<GLTimeScale> timeScale)
+        : m_X(std::move(x)), m_pTimeScale(std::move(timeScale))
+    {
+    }
     bool visible() const override { return true; }
     void draw(GLPainter& painter, GLCommonWidget* widget, int windowType) override;
     const QString& name() const override { return m_sName; }
@@ -78,8 +96,25 @@ public:
 
 private:
     std::weak_ptr<axisDefinition> m_X;
+    std::shared_ptr<GLTimeScale> m_pTimeScale;
     int m_iImage = -1;
     QString m_sName;
+};
+
+// Under the mouse on the waterfall: the frequency, the time of the line and its level there.
+class WaterfallReadout : public MouseFollower
+{
+public:
+    WaterfallReadout(std::weak_ptr<axisDefinition> x, std::shared_ptr<WaterfallImage> image,
+                     std::shared_ptr<GLTimeScale> timeScale);
+    // The read-out at panel pixel pos of a panel of that height; empty off the kept lines.
+    QString Text(GLFrameWidget& surface, QPoint pos, int height) const;
+    void draw(GLPainter& painter, GLCommonWidget* widget, int windowType) override;
+
+private:
+    std::weak_ptr<axisDefinition> m_X;
+    std::shared_ptr<WaterfallImage> m_pImage;
+    std::shared_ptr<GLTimeScale> m_pTimeScale;
 };
 
 // A rotating sweep over a few targets, kept as a polar aged image with range rings and spokes.
@@ -95,7 +130,7 @@ public:
 
 private:
     void Create(GLFrameWidget& surface, int width);
-    void Sweep(GLFrameWidget& surface, int width);
+    void Sweep(GLFrameWidget& surface, int width, int frame);
     int m_iImage = -1;
     std::vector<unsigned char> m_vFrame;
     QString m_sName;

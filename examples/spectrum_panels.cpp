@@ -2,6 +2,7 @@
 
 #include "spectrum_images.h"
 
+#include "glcolorbar.h"
 #include "glpainter.h"
 
 #include <QAction>
@@ -151,24 +152,25 @@ void TraceObject::draw(GLPainter&, GLCommonWidget* widget, int)
 void CursorReadout::draw(GLPainter& painter, GLCommonWidget* widget, int windowType)
 {
     const auto axis = m_X.lock();
-    if (!axis || m_iPos < 0)
+    const int x = m_Pos.x();
+    if (!axis || x < 0)
         return;
     if (windowType == GLCommonWidget::eXAxisWindow) {
         bool valid = false;
-        const double value = axis->PixelToValue(m_iPos, &valid, false);
+        const double value = axis->PixelToValue(x, &valid, false);
         if (valid) {
             painter.setPen(QPen(Qt::white));
-            axis->Label(painter, widget, m_iPos, value, QColor(30, 110, 200));
+            axis->Label(painter, widget, x, value, QColor(30, 110, 200));
         }
         return;
     }
     painter.setPen(QPen(QColor(255, 255, 255, 160), 1, Qt::DotLine));
-    painter.drawLine(m_iPos, 0, m_iPos, widget->height());
+    painter.drawLine(x, 0, x, widget->height());
 }
 
-qint64 CursorReadout::mouseMove(QMouseEvent* event, GLCommonWidget* widget, int, bool)
+qint64 MouseFollower::mouseMove(QMouseEvent* event, GLCommonWidget* widget, int, bool)
 {
-    m_iPos = event->pos().x();
+    m_Pos = event->pos();
     widget->update();
     return 0;
 }
@@ -333,7 +335,7 @@ void SpectrumDisplay::SetUpYAxis(axisDefinition& axis)
     axis.init(cdLevelMin, cdLevelMax, -1);
 }
 
-SpectrumDisplay::SpectrumDisplay()
+SpectrumDisplay::SpectrumDisplay(qint64 startMs)
     : m_pLayout(new GLLayout), m_pXAxis(std::make_shared<axisDefinition>()),
       m_pYAxis(std::make_shared<axisDefinition>())
 {
@@ -385,11 +387,29 @@ SpectrumDisplay::SpectrumDisplay()
     for (CW* panel : {m_pPersistence.get(), m_pWaterfall.get(), m_pPolar.get()})
         panel->addUserDimensionBackgroundDrawObject(0, 0, imageBack, true);
     const auto persistence = keep(std::make_shared<PersistenceImage>(m_pXAxis));
-    const auto waterfall = keep(std::make_shared<WaterfallImage>(m_pXAxis));
+    // Lines are stamped in microseconds of frame time from frame 0.
+    const auto timeScale = keep(std::make_shared<GLTimeScale>(-1, 1e6, startMs));
+    const auto waterfall = keep(std::make_shared<WaterfallImage>(m_pXAxis, timeScale));
     const auto polar = keep(std::make_shared<PolarSweep>());
     m_pPersistence->addPaintObject(persistence, CW::eZOrderData);
     m_pPersistence->addPaintObject(keep(std::make_shared<AxisLayer>(m_pXAxis, false, true)), CW::eZOrderGrid);
     m_pWaterfall->addPaintObject(waterfall, CW::eZOrderData);
+    m_pWaterfall->addPaintObject(timeScale, CW::eZOrderMarker); // over the lines, which fill the panel
+    m_vImageMargins[1]->addPaintObject(timeScale, CW::eZOrderAxis);
+    const auto readout = keep(std::make_shared<WaterfallReadout>(m_pXAxis, waterfall, timeScale));
+    m_pWaterfall->addPaintObject(readout, CW::eZOrderMarker);
+    m_pWaterfall->addMouseObject(readout, CW::eZOrderMarker);
+    // Persistence values 1 to 254 stand for the levels of the bottom to the top row.
+    const auto persistenceBar = keep(std::make_shared<GLColorBar>());
+    persistenceBar->SetColorTable(HeatTable());
+    persistenceBar->SetScale(cdLevelMin, cdLevelMax, 1, ciTopValue);
+    persistenceBar->SetUnit(QStringLiteral("dB"));
+    m_pPersistence->addPaintObject(persistenceBar, CW::eZOrderMarker);
+    const auto waterfallBar = keep(std::make_shared<GLColorBar>());
+    waterfallBar->SetColorTable(HeatTable());
+    waterfallBar->SetScale(cdLevelMin, cdLevelMax);
+    waterfallBar->SetUnit(QStringLiteral("dB"));
+    m_pWaterfall->addPaintObject(waterfallBar, CW::eZOrderMarker);
     m_pPolar->addPaintObject(polar, CW::eZOrderData);
     const std::pair<CW*, const char*> titles[] = {{m_pPersistence.get(), "Persistence, 1 s"},
                                                   {m_pWaterfall.get(), "Waterfall, 1,000 lines"},
@@ -436,9 +456,10 @@ void SpectrumDisplay::Resize(int width, int height)
     }
 }
 
-void SpectrumDisplay::Advance()
+void SpectrumDisplay::Advance(int frames)
 {
-    m_pTrace->SetFrame(++m_iFrame);
+    m_iFrame += std::max(frames, 1);
+    m_pTrace->SetFrame(m_iFrame);
     for (FrameFed* fed : m_vFed)
         fed->SetFrame(m_iFrame);
     m_pLayout->Update();

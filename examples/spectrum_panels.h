@@ -10,6 +10,7 @@
 #include "gllayout.h"
 #include "icolorbase.h"
 
+#include <QDateTime>
 #include <QMenu>
 #include <memory>
 #include <vector>
@@ -29,7 +30,7 @@ const double cdZoomTo = 760.0;
 const double cdZoomFactor = 3.0;
 const int ciBins = 4096;
 const int ciXAxisHeight = 26;
-const int ciYAxisWidth = 42;
+const int ciYAxisWidth = 64;
 
 // Levels in dB of ciBins equally spaced frequencies from cdFreqMin to cdFreqMax: a noise floor
 // around -95 dB plus carriers that drift with the frame number. The same frame always gives
@@ -104,25 +105,32 @@ private:
     QString m_sName;
 };
 
-// Where the mouse is over the frequency axis: a line in the plot, a value label on the axis panel.
-class CursorReadout : public IGLDrawObject, public IMouseConsumer
+// A draw object that follows the mouse over its panels and takes nothing, so that the zoom and
+// move handlers still get every event.
+class MouseFollower : public IGLDrawObject, public IMouseConsumer
 {
 public:
-    explicit CursorReadout(std::weak_ptr<axisDefinition> x) : m_X(std::move(x)) {}
-    int Position() const { return m_iPos; }
     bool visible() const override { return true; }
-    void draw(GLPainter& painter, GLCommonWidget* widget, int windowType) override;
     const QString& name() const override { return m_sName; }
-    // Follows every move and takes nothing, so the zoom and move handlers still get the mouse.
     qint64 mousePress(QMouseEvent*, GLCommonWidget*, int) override { return 0; }
     qint64 mouseRelease(QMouseEvent*, GLCommonWidget*, int, bool) override { return 0; }
     qint64 mouseMove(QMouseEvent* event, GLCommonWidget* widget, int windowType, bool captured) override;
     qint64 mouseDoubleClick(QMouseEvent*, GLCommonWidget*, int) override { return 0; }
 
+protected:
+    QPoint m_Pos{-1, -1}; // in the panel the mouse last moved over; (-1, -1) before
+    QString m_sName;
+};
+
+// Where the mouse is over the frequency axis: a line in the plot, a value label on the axis panel.
+class CursorReadout : public MouseFollower
+{
+public:
+    explicit CursorReadout(std::weak_ptr<axisDefinition> x) : m_X(std::move(x)) {}
+    void draw(GLPainter& painter, GLCommonWidget* widget, int windowType) override;
+
 private:
     std::weak_ptr<axisDefinition> m_X;
-    int m_iPos = -1;
-    QString m_sName;
 };
 
 // Left drag over the plot zooms the frequency axis to the dragged band (shown while dragging).
@@ -191,7 +199,8 @@ class FrameFed;
 class SpectrumDisplay
 {
 public:
-    SpectrumDisplay();
+    // Frame 0 is shown at startMs (ms since 1970 UTC) on the waterfall's time scale.
+    explicit SpectrumDisplay(qint64 startMs = QDateTime::currentMSecsSinceEpoch());
     ~SpectrumDisplay();
     GLLayout& Layout() { return *m_pLayout; }
     GLCommonWidget& Plot() { return *m_pPlot; }
@@ -209,8 +218,9 @@ public:
     // Resizes the display. A hidden (headless) layout gets its resize event at once, as a shown
     // window would get it from Qt.
     void Resize(int width, int height);
-    // Moves the trace on to the next frame and asks for a repaint.
-    void Advance();
+    // Moves the signal on by frames (the waterfall stores every one at the next paint) and asks
+    // for a repaint.
+    void Advance(int frames = 1);
 
     // How the axes are set up, also used to build reference pictures.
     static void SetUpXAxis(axisDefinition& axis);

@@ -442,16 +442,42 @@ void GLFrameWidget::DrawLineImageGroup(const GLLineImage::Line& newest, int coun
     }
 }
 
+bool GLFrameWidget::LineImageBand(const GLLineImage& image, float viewHeight, int& top, int& height)
+{
+    // A buffer height of 0 keeps no lines once the next one is stored; until then there is no scale.
+    if (image.fYMin == image.fYMax || image.iBufferHeight < 1)
+        return false;
+    const float range = image.fYMax - image.fYMin;
+    top = TruncatePixel((image.fYMax - image.fDestYMax) * viewHeight / range + 0.1f);
+    height = TruncatePixel((image.fDestYMax - image.fDestYMin) * viewHeight / range + 0.1f);
+    return true;
+}
+
+double GLFrameWidget::GetLineImageRow(int id, double index, int viewHeight) const
+{
+    const GLLineImage* image = LiveLineImage(id);
+    int top = 0, height = 0;
+    if (!image || !LineImageBand(*image, float(viewHeight), top, height))
+        return -1.0;
+    return top + index * height / image->iBufferHeight;
+}
+
+int GLFrameWidget::GetLineImageLineAt(int id, double y, int viewHeight) const
+{
+    const GLLineImage* image = LiveLineImage(id);
+    int top = 0, height = 0;
+    if (!image || !LineImageBand(*image, float(viewHeight), top, height) || height == 0)
+        return -1;
+    const double index = std::floor((y - top) * image->iBufferHeight / height);
+    return index >= 0 && index < double(image->Lines.size()) ? int(index) : -1;
+}
+
 void GLFrameWidget::DrawLineImage(int id)
 {
     GLLineImage* image = LiveLineImage(id);
-    // A buffer height of 0 keeps no lines once the next one is stored; until then there is no scale.
-    if (!m_bContextCurrent || !image || image->Lines.empty() || image->fYMin == image->fYMax ||
-        image->iBufferHeight < 1)
+    int top = 0, height = 0;
+    if (!m_bContextCurrent || !image || image->Lines.empty() || !LineImageBand(*image, m_fViewH, top, height))
         return;
-    const float range = image->fYMax - image->fYMin;
-    const int top = TruncatePixel((image->fYMax - image->fDestYMax) * m_fViewH / range + 0.1f);
-    const int height = TruncatePixel((image->fDestYMax - image->fDestYMin) * m_fViewH / range + 0.1f);
     BeginDrawLineImage(*image);
     const bool scaled = image->iBufferHeight != height;
     if (scaled) {

@@ -3,14 +3,14 @@
 
 #include <QString>
 
-// What every drawing surface tells about itself; handed to IGLInfo0.
+/// What every drawing surface tells about itself; handed to IGLInfo0.
 class IGLWidget
 {
 public:
     virtual ~IGLWidget() = default;
-    // One-line description of the context: vendor, renderer, version and capabilities.
+    /// One-line description of the context: vendor, renderer, version and capabilities.
     virtual QString info() = 0;
-    // True when the surface renders through the off-screen software buffer.
+    /// True when the surface renders through the off-screen software buffer.
     virtual bool softwareRenderer() = 0;
 };
 

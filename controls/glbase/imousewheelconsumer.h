@@ -8,12 +8,12 @@
 class GLCommonWidget;
 class QWheelEvent;
 
-// Wheel input of a plot panel, implemented by the application.
+/// Wheel input of a plot panel, implemented by the application.
 class GLBASE_EXPORT IMouseWheelConsumer
 {
 public:
-    // The event's position is in layout coordinates, not panel coordinates. A non-zero
-    // result takes the event.
+    /// The event's position is in layout coordinates, not panel coordinates. A non-zero
+    /// result takes the event.
     virtual qint64 wheel(QWheelEvent* event, GLCommonWidget* widget, int windowType) = 0;
     virtual ~IMouseWheelConsumer() = default;
 };

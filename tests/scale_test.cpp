@@ -1,0 +1,294 @@
+// Time scales of line images and colour bars, drawn into a panel that fills its layout and read
+// back. The local-time case runs again under a zone half an hour off the hour (ctest sets TZ).
+#include "glcolorbar.h"
+#include "glcommonwidget.h"
+#include "gllayout.h"
+#include "glpainter.h"
+#include "gltimescale.h"
+#include "icolorbase.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QResizeEvent>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace
+{
+const QRgb ciMark = 0xFFFFFFFF;     // lines whose time is a multiple of the expected step
+const QRgb ciGrid = 0xFFFF4000;     // colour 121
+const QRgb ciText = 0xFF4080FF;     // colour 131
+const qint64 ciNoonMs = 1767268800000; // 2026-01-01 12:00:00 UTC
+
+class Colors : public IColorBase
+{
+public:
+    Colors() { GLFrameWidget::setColorHandler(this); }
+    ~Colors() override { GLFrameWidget::setColorHandler(nullptr); }
+    QColor color(int id) override { return QColor::fromRgba(id == 121 ? ciGrid : id == 131 ? ciText : 0xFF000000); }
+};
+
+class Step : public IGLDrawObject
+{
+public:
+    std::function<void(GLPainter&, GLCommonWidget*, int)> fn;
+    bool visible() const override { return true; }
+    void draw(GLPainter& p, GLCommonWidget* w, int type) override { fn(p, w, type); }
+    const QString& name() const override { return m_sName; }
+
+private:
+    QString m_sName;
+};
+
+// One panel filling its layout, so that panel pixels are image pixels.
+struct Panel
+{
+    Colors colors;
+    GLLayout layout;
+    GLCommonWidget panel;
+    std::vector<std::shared_ptr<IGLDrawObject>> objects;
+
+    Panel(int w, int h, GLCommonWidget::EWindowType type) : panel("Panel", &layout, type)
+    {
+        panel.SetBorderWidget(true);
+        layout.AddWidget(&panel);
+        const QSize old = layout.size();
+        layout.resize(w, h);
+        QResizeEvent event(QSize(w, h), old);
+        QApplication::sendEvent(&layout, &event);
+    }
+    void Add(std::shared_ptr<IGLDrawObject> object, GLCommonWidget::eZOrder z)
+    {
+        objects.push_back(object);
+        panel.addPaintObject(object, z);
+    }
+    QImage Render()
+    {
+        QImage image;
+        EXPECT_TRUE(layout.RenderToImage(&image)) << layout.info().toStdString();
+        return image;
+    }
+};
+
+// Lines every periodMs from noon, white where their time is a multiple of markMs; each paint adds
+// lines until iWanted are stored.
+struct Waterfall
+{
+    qint64 iPeriodMs, iMarkMs;
+    int iBuffer, iTopLines = 0; // the lines' band starts iTopLines line heights below the top
+    int iLines = 0, iWanted = 0, iId = -1;
+
+    void Paint(GLFrameWidget& surface)
+    {
+        if (iId < 0) {
+            iId = surface.CreateLineImage();
+            surface.SetLineImageBufferHeight(iId, iBuffer);
+            surface.SetLineImageColorTable(iId, {0xFF000000u, ciMark});
+            surface.SetLineImageXAxis(iId, 0, 1, 8);
+            surface.SetLineImageDestXAxis(iId, 0, 1, 80);
+            surface.SetLineImageYAxis(iId, 0, iBuffer + iTopLines);
+            surface.SetLineImageDestYAxis(iId, 0, iBuffer);
+        }
+        for (; iLines < iWanted; ++iLines) {
+            const qint64 ms = ciNoonMs + iLines * iPeriodMs;
+            const std::vector<unsigned char> line(8, ms % iMarkMs == 0 ? 1 : 0);
+            surface.SetLineImageData(iId, (unsigned long long)(ms - ciNoonMs + 1), line.data(), 8);
+        }
+        surface.DrawLineImage(iId);
+    }
+};
+
+TEST(TimeScale, LabelsSitOnTheLinesOfTheirRoundTimesAndFollowTheHistory)
+{
+    struct Case
+    {
+        const char* what;
+        qint64 iPeriodMs, iStepMs;
+        int iLines, iRowsPerLine, iTopLines;
+        const char* newestLabel;
+    };
+    // Labels at least 40 pixels apart: the least round step that many rows hold.
+    const Case cases[] = {
+        {"a line a second, 2 rows each: 30 s", 1000, 30000, 100, 2, 0, "12:01:30"},
+        {"10 lines a second: 0.2 s with a decimal", 10, 200, 100, 2, 0, "12:00:00.8"},
+        {"a line a minute: hours", 60000, 3600000, 240, 1, 0, "15:00"},
+        {"a line every 5 s, below a free band: minutes", 5000, 300000, 150, 1, 20, "12:10"},
+        {"lines off the round times: labels between them", 700, 10000, 100, 4, 5, "12:01:00"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Waterfall lines{c.iPeriodMs, c.iStepMs, c.iLines, c.iTopLines};
+        const int height = (c.iLines + c.iTopLines) * c.iRowsPerLine;
+        for (auto type : {GLCommonWidget::ePlotWindow, GLCommonWidget::eYAxisWindow}) {
+            Panel p(80, height, type);
+            auto scale = std::make_shared<GLTimeScale>(-1, 1000.0, ciNoonMs - 1);
+            scale->SetUtc(true);
+            auto image = std::make_shared<Step>();
+            image->fn = [&](GLPainter&, GLCommonWidget* w, int) {
+                lines.Paint(*w->GetFrameWidget());
+                scale->SetLineImage(lines.iId);
+            };
+            p.Add(image, GLCommonWidget::eZOrderData);
+            p.Add(scale, GLCommonWidget::eZOrderMarker);
+            // Fewer lines, then all of them: the labels move down with the history.
+            for (int wanted : {c.iLines * 2 / 3, c.iLines}) {
+                lines.iWanted = wanted;
+                const QImage img = p.Render();
+                GLFrameWidget& surface = *p.panel.GetFrameWidget();
+                const std::vector<GLTimeScale::Tick> ticks = scale->Ticks(surface, height);
+                ASSERT_GE(ticks.size(), 2u) << "lines " << wanted;
+                if (wanted == c.iLines)
+                    EXPECT_EQ(ticks.front().sText.toStdString(), c.newestLabel);
+                for (size_t i = 0; i < ticks.size(); ++i) {
+                    const GLTimeScale::Tick& tick = ticks[i];
+                    const int y = int(tick.dRow);
+                    EXPECT_EQ(tick.iMs % c.iStepMs, 0) << tick.sText.toStdString();
+                    // Lines are evenly spaced in time, so a time's row follows from the newest line's.
+                    const double age = double(ciNoonMs + (wanted - 1) * c.iPeriodMs - tick.iMs) / double(c.iPeriodMs);
+                    EXPECT_NEAR(tick.dRow, (c.iTopLines + age + 0.5) * c.iRowsPerLine, 1e-6) << tick.sText.toStdString();
+                    if (i > 0)
+                        EXPECT_EQ(ticks[i - 1].iMs - tick.iMs, c.iStepMs);
+                    // The read-out's path: the row gives the line, the line its time.
+                    const int line = surface.GetLineImageLineAt(lines.iId, tick.dRow, height);
+                    EXPECT_EQ(line, int(std::lround(age)));
+                    const bool onALine = c.iStepMs % c.iPeriodMs == 0;
+                    if (onALine)
+                        EXPECT_EQ(scale->StampToMs(surface.GetLineImageTimeStamp(lines.iId, line)), tick.iMs);
+                    if (type == GLCommonWidget::ePlotWindow && onALine) {
+                        // A dotted grid line over the marked line: no pixel of another line shows.
+                        int grid = 0, mark = 0;
+                        for (int x = 0; x < 80; ++x) {
+                            grid += img.pixel(x, y) == ciGrid;
+                            mark += img.pixel(x, y) == ciMark;
+                        }
+                        EXPECT_TRUE(grid >= 20 && mark >= 20 && grid + mark == 80)
+                            << tick.sText.toStdString() << " at row " << y << ": grid " << grid << ", mark " << mark;
+                    } else if (type == GLCommonWidget::eYAxisWindow) {
+                        EXPECT_EQ(img.pixel(79, y), ciText) << "tick at the right edge, row " << y;
+                    }
+                }
+            }
+            lines = Waterfall{c.iPeriodMs, c.iStepMs, c.iLines, c.iTopLines};
+        }
+    }
+}
+
+TEST(TimeScale, StepsFormatsAndDegenerateHistories)
+{
+    const struct
+    {
+        double dPixelsPerMs;
+        qint64 iStep;
+    } steps[] = {{1.0, 50}, {0.04, 1000}, {0.003, 15000}, {0.0021, 30000}, {1e-6, 43200000}, {1e-7, 5 * 86400000LL},
+                 {0.0, 0},  {-1.0, 0},    {std::numeric_limits<double>::quiet_NaN(), 0}};
+    for (const auto& s : steps)
+        EXPECT_EQ(GLTimeScale::RoundStep(s.dPixelsPerMs, 40), s.iStep) << s.dPixelsPerMs;
+
+    GLTimeScale scale(-1, 1e6, ciNoonMs);
+    scale.SetUtc(true);
+    scale.SetTimeBase(0.0, 0); // ignored: the microsecond base stays
+    EXPECT_EQ(scale.StampToMs(1234567), ciNoonMs + 1234);
+    EXPECT_DOUBLE_EQ(scale.MsToStamp(ciNoonMs + 1234), 1234000.0);
+    const qint64 t = ciNoonMs + 3723456; // 13:02:03.456
+    const struct
+    {
+        qint64 iStep;
+        const char* text;
+    } formats[] = {{86400000, "2026-01-01"}, {60000, "13:02"}, {1000, "13:02:03"}, {100, "13:02:03.4"},
+                   {10, "13:02:03.45"},      {1, "13:02:03.456"}};
+    for (const auto& f : formats)
+        EXPECT_EQ(scale.FormatTime(t, f.iStep).toStdString(), f.text);
+
+    // No image, a single line and lines within one millisecond give no labels.
+    for (int wanted : {0, 1, 3}) {
+        Panel p(40, 100, GLCommonWidget::ePlotWindow);
+        Waterfall lines{wanted == 3 ? 0 : 1000, 1000, 100};
+        lines.iWanted = wanted;
+        auto image = std::make_shared<Step>();
+        image->fn = [&](GLPainter&, GLCommonWidget* w, int) {
+            if (wanted > 0)
+                lines.Paint(*w->GetFrameWidget());
+        };
+        p.Add(image, GLCommonWidget::eZOrderData);
+        p.Render();
+        GLTimeScale none(lines.iId, 1000.0, ciNoonMs);
+        EXPECT_TRUE(none.Ticks(*p.panel.GetFrameWidget(), 100).empty()) << wanted << " lines";
+    }
+}
+
+// Hours start where the reader's clock says: under a zone half an hour off UTC they fall on :30 UTC.
+TEST(TimeScale, RoundsInTheLocalZone)
+{
+    Panel p(40, 240, GLCommonWidget::ePlotWindow);
+    Waterfall lines{60000, 60000, 240};
+    lines.iWanted = 240;
+    auto image = std::make_shared<Step>();
+    image->fn = [&](GLPainter&, GLCommonWidget* w, int) { lines.Paint(*w->GetFrameWidget()); };
+    p.Add(image, GLCommonWidget::eZOrderData);
+    p.Render();
+    GLTimeScale scale(lines.iId, 1000.0, ciNoonMs - 1);
+    const std::vector<GLTimeScale::Tick> ticks = scale.Ticks(*p.panel.GetFrameWidget(), 240);
+    ASSERT_FALSE(ticks.empty());
+    for (const GLTimeScale::Tick& tick : ticks) {
+        const QDateTime local = QDateTime::fromMSecsSinceEpoch(tick.iMs);
+        EXPECT_EQ(local.time().minute(), 0) << local.toString(Qt::ISODate).toStdString();
+        EXPECT_EQ(tick.sText, local.toString("hh:mm"));
+    }
+}
+
+TEST(ColorBar, ShowsEachLabelledLevelInItsEntrysColour)
+{
+    QVector<unsigned int> table;
+    for (unsigned int i = 0; i < 256; ++i)
+        table.push_back(0xFF000000u | (i << 16) | ((255 - i) << 8));
+    const struct
+    {
+        const char* what;
+        double dMin, dMax;
+        int iFirst, iLast, iHeight;
+    } cases[] = {{"levels on entries 1 to 254", -120, 0, 1, 254, 220},
+                 {"a short bar thins its labels", 0, 1, 0, 255, 70},
+                 {"decimals", 0.5, 0.75, 0, 255, 160}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Panel p(120, c.iHeight, GLCommonWidget::ePlotWindow);
+        auto bar = std::make_shared<GLColorBar>();
+        bar->SetColorTable(table);
+        bar->SetScale(c.dMin, c.dMax, c.iFirst, c.iLast);
+        bar->SetScale(c.dMax, c.dMin); // reversed: ignored
+        bar->SetUnit("dB");
+        p.Add(bar, GLCommonWidget::eZOrderMarker);
+        const QImage img = p.Render();
+        const QRect rect = bar->BarRect(120, c.iHeight);
+        const int x = rect.center().x();
+        const auto entryColour = [&](double value) {
+            const int entry = c.iFirst + int(std::lround((value - c.dMin) / (c.dMax - c.dMin) * (c.iLast - c.iFirst)));
+            return table[entry];
+        };
+        EXPECT_EQ(img.pixel(x, rect.top()), entryColour(c.dMax)) << "top row";
+        EXPECT_EQ(img.pixel(x, rect.bottom()), entryColour(c.dMin)) << "bottom row";
+        const int textHeight = QFontMetrics(QFont{}).height();
+        const std::vector<GLColorBar::Label> labels = bar->Labels(rect, textHeight);
+        ASSERT_GE(labels.size(), 2u);
+        EXPECT_LE(int(labels.size()) * (textHeight + 4), rect.height()) << "labels apart";
+        for (const GLColorBar::Label& label : labels) {
+            EXPECT_GE(label.dValue, c.dMin);
+            EXPECT_LE(label.dValue, c.dMax);
+            EXPECT_EQ(label.sText.toDouble(), label.dValue) << label.sText.toStdString();
+            const QRgb shown = img.pixel(x, label.iRow);
+            EXPECT_LE(std::abs(qRed(shown) - qRed(entryColour(label.dValue))), 2) << label.sText.toStdString();
+            EXPECT_EQ(img.pixel(rect.left() - 1, label.iRow), ciText) << "tick of " << label.sText.toStdString();
+        }
+    }
+    // A panel too small for the bar draws nothing of it.
+    Panel tiny(12, 12, GLCommonWidget::ePlotWindow);
+    tiny.Add(std::make_shared<GLColorBar>(), GLCommonWidget::eZOrderMarker);
+    const QImage img = tiny.Render();
+    for (int y = 0; y < 12; ++y)
+        for (int x = 0; x < 12; ++x)
+            ASSERT_EQ(qAlpha(img.pixel(x, y)), 0) << x << "," << y;
+}
+
+} // namespace
