@@ -110,6 +110,12 @@ TEST_F(Demo, PanelsSitAroundTheSpectrumAndImagePanelsFollowTheSignal)
     EXPECT_NE(image.pixel(At(waterfall, waterfall.width() / 2, 1)), cBlack);
     EXPECT_EQ(image.pixel(At(waterfall, waterfall.width() / 2, waterfall.height() * 31 / 1000 + 3)), cBlack);
     EXPECT_TRUE(Frame().copy(Rect(waterfall)) == image.copy(Rect(waterfall)));
+    // The read-out appears beside the mouse over a kept line, and not below the last one.
+    for (int y : {2, waterfall.height() * 31 / 1000 + 6}) {
+        Mouse(QEvent::MouseMove, waterfall, 200, y);
+        const QRect beside(At(waterfall, 214, y + 14), QSize(100, 8));
+        EXPECT_EQ(Frame().copy(beside) == image.copy(beside), y > 2) << "mouse at row " << y;
+    }
 }
 
 TEST_F(Demo, DragZoomsToTheDraggedBandAndTheMenuUndoesIt)
@@ -165,6 +171,8 @@ TEST_F(Demo, WheelZoomsAroundTheMouseAxisButtonsAndDragMoveAndTheCursorIsRead)
     EXPECT_DOUBLE_EQ(axis.GetMin(), -100.0 + (a - b)) << "dragging the axis to the left shows higher frequencies";
 
     // The cursor readout follows the mouse over the plot: a label on the axis, a line in the plot.
+    // The first paint after the axis moved marks its new ticks short; later paints draw them as grid lines.
+    Frame();
     const QImage away = Frame();
     Mouse(QEvent::MouseMove, plot, 400, 100);
     const QImage over = Frame();
