@@ -12,6 +12,7 @@
 #include <QResizeEvent>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <memory>
 
@@ -249,7 +250,7 @@ TEST(ColorBar, ShowsEachLabelledLevelInItsEntrysColour)
         double dMin, dMax;
         int iFirst, iLast, iHeight;
     } cases[] = {{"levels on entries 1 to 254", -120, 0, 1, 254, 220},
-                 {"a short bar thins its labels", 0, 1, 0, 255, 70},
+                 {"a short bar thins its labels", 0, 1, 0, 255, 90},
                  {"decimals", 0.5, 0.75, 0, 255, 160}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
