@@ -38,6 +38,9 @@ TEST(SceneArgs, AcceptsTheDriversArgumentsAndRejectsOthers)
     EXPECT_EQ(args.height, 600);
     EXPECT_DOUBLE_EQ(args.seconds, 0.5);
     EXPECT_EQ(args.mode, "opengl");
+    Args counted;
+    ASSERT_TRUE(Parse({"p", "--scene", "trace", "--size", "800x600", "--frames", "12"}, counted));
+    EXPECT_EQ(counted.frames, 12);
 
     testing::internal::CaptureStderr(); // the usage text
     Args bad;
@@ -47,6 +50,7 @@ TEST(SceneArgs, AcceptsTheDriversArgumentsAndRejectsOthers)
     EXPECT_FALSE(Parse({"p", "--scene", "trace", "--size"}, bad));
     EXPECT_FALSE(Parse({"p", "--scene", "trace", "--colour", "red"}, bad));
     EXPECT_FALSE(Parse({"p", "--scene", "trace", "--seconds", "0"}, bad));
+    EXPECT_FALSE(Parse({"p", "--scene", "trace", "--size", "800x600", "--frames", "0"}, bad));
     EXPECT_FALSE(Parse({"p"}, bad));
     EXPECT_FALSE(testing::internal::GetCapturedStderr().empty());
 }
