@@ -477,6 +477,8 @@ public:
     void BeginViewPort(float x, float y, float w, float h);
     void EndViewPort(float x, float y);
     // Each stencil bit is a clip plane: write marks the covered pixels, use keeps drawing off them.
+    // On the software path a frame gets its stencil (and, in 2-D mode, its depth buffer) with the
+    // first clip plane written; 3-D frames always have both.
     void WriteClipPlanes(unsigned int mask);
     void UseClipPlanes(unsigned int mask);
     void DisableClipPlanes();
