@@ -430,11 +430,7 @@ QSurfaceFormat WindowFormat(int screenDepth)
 
 namespace
 {
-bool HasPackInvert()
-{
-    const auto* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
-    return extensions && std::strstr(extensions, "GL_MESA_pack_invert");
-}
+bool HasPackInvert() { return HasExtension("GL_MESA_pack_invert"); }
 
 void MirrorRows(QImage& image)
 {
@@ -443,6 +439,28 @@ void MirrorRows(QImage& image)
         std::memcpy(row.data(), image.scanLine(top), row.size());
         std::memcpy(image.scanLine(top), image.scanLine(bottom), row.size());
         std::memcpy(image.scanLine(bottom), row.data(), row.size());
+    }
+}
+
+// True where the bound frame is stored as RGBA bytes: reading it as BGRA makes llvmpipe convert
+// pixel by pixel, slower than reading the bytes as they are and swapping red and blue here.
+bool StoredAsRgba()
+{
+    if (!HasExtension("GL_ARB_ES2_compatibility"))
+        return false;
+    GLint format = 0, type = 0;
+    glGetIntegerv(GL_IMPLEMENTATION_COLOR_READ_FORMAT, &format);
+    glGetIntegerv(GL_IMPLEMENTATION_COLOR_READ_TYPE, &type);
+    return format == GL_RGBA && type == GL_UNSIGNED_BYTE;
+}
+
+void SwapRedAndBlue(QImage& image)
+{
+    auto* pixel = reinterpret_cast<quint32*>(image.bits());
+    const size_t count = size_t(image.bytesPerLine() / 4) * size_t(image.height());
+    for (size_t i = 0; i < count; ++i) {
+        const quint32 v = pixel[i];
+        pixel[i] = (v & 0xFF00FF00u) | ((v >> 16) & 0xFFu) | ((v & 0xFFu) << 16);
     }
 }
 } // namespace
@@ -455,13 +473,16 @@ void ReadFrame(QImage& image, int width, int height, qreal pixelRatio)
         image = QImage(width, height, QImage::Format_ARGB32_Premultiplied);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     const bool invert = HasPackInvert();
+    const bool rgba = StoredAsRgba();
     if (invert)
         glPixelStorei(GL_PACK_INVERT_MESA, GL_TRUE);
-    glReadPixels(0, 0, width, height, GL_BGRA, GL_UNSIGNED_BYTE, image.bits());
+    glReadPixels(0, 0, width, height, rgba ? GL_RGBA : GL_BGRA, GL_UNSIGNED_BYTE, image.bits());
     if (invert)
         glPixelStorei(GL_PACK_INVERT_MESA, GL_FALSE);
     else
         MirrorRows(image);
+    if (rgba)
+        SwapRedAndBlue(image);
     image.setDevicePixelRatio(pixelRatio);
 }
 
