@@ -470,7 +470,7 @@ void GLFrameWidget::WriteClipPlanes(unsigned int mask)
 {
     if (mask == 0)
         return;
-    if (m_pContext && m_pContext->AttachDepthStencil()) {
+    if (m_bContextCurrent && m_pContext->AttachDepthStencil()) {
         // The frame's first clip plane: the new stencil starts clear, as a frame's clear leaves it,
         // also outside a viewport's scissor.
         const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
