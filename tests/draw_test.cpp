@@ -165,6 +165,42 @@ TEST(Draw, ClipPlanesMaskLaterDrawing)
     EXPECT_TRUE(litColumns(img, 29).empty());
 }
 
+TEST(Frame, ClipPlanesStartClearInEveryFrame)
+{
+    // The first frame marks the left half; the second marks a corner from inside a viewport. Only
+    // that corner may hold the fill back in the second frame: nothing of the first frame's marks,
+    // also where the viewport's scissor kept the second frame's own drawing off.
+    TestSurface w;
+    w.resize(40, 20);
+    const auto fill = [](TestSurface& s, int x, int y, int width, int height, const QColor& colour) {
+        GL::GLPolygon p;
+        p.SetFillStyle(GL::GLFillStyle(GL::eFillSolid, colour, QColor()));
+        p.SetRect(float(x), float(y), float(width), float(height));
+        s.DrawPolygon(p, false);
+    };
+    w.paint = [&](TestSurface& s) {
+        s.WriteClipPlanes(1);
+        fill(s, 0, 0, 20, 20, Qt::blue);
+        s.DisableClipPlanes();
+    };
+    QImage first, second;
+    ASSERT_TRUE(w.RenderToImage(&first));
+    w.paint = [&](TestSurface& s) {
+        s.BeginViewPort(30, 10, 10, 10);
+        s.WriteClipPlanes(1);
+        fill(s, 0, 0, 5, 5, Qt::blue);
+        s.EndViewPort(30, 10);
+        s.UseClipPlanes(1);
+        fill(s, 0, 0, 40, 20, Qt::green);
+        s.DisableClipPlanes();
+    };
+    ASSERT_TRUE(w.RenderToImage(&second));
+    expectColour(first, 5, 5, 0xFF0000FF);
+    for (const QPoint p : {QPoint(5, 5), QPoint(19, 19), QPoint(25, 5), QPoint(36, 16)})
+        expectColour(second, p.x(), p.y(), 0xFF00FF00);
+    expectColour(second, 32, 12, 0xFF0000FF);
+}
+
 TEST(Draw, NothingIsDrawnOutsideAPaintNorBeyondTheTextureSize)
 {
     RecordingErrorHandler errors;

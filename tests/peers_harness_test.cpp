@@ -33,6 +33,8 @@ TEST(SceneArgs, AcceptsTheDriversArgumentsAndRejectsOthers)
         Parse({"p", "--scene", "waterfall", "--size", "800x600", "--seconds", "0.5", "--mode", "opengl"}, args));
     EXPECT_EQ(std::tuple(args.scene, args.sceneName, args.width, args.height, args.seconds, args.mode),
               std::tuple(Scene::Waterfall, "waterfall", 800, 600, 0.5, "opengl"));
+    ASSERT_TRUE(Parse({"p", "--scene", "trace", "--size", "800x600", "--frames", "12"}, args));
+    EXPECT_EQ(args.frames, 12);
     testing::internal::CaptureStderr(); // the usage text
     for (std::vector<std::string> bad : {std::vector<std::string>{"p", "--scene", "bars", "--size", "800x600"},
                                          {"p", "--scene", "trace", "--size", "800"},
@@ -40,6 +42,7 @@ TEST(SceneArgs, AcceptsTheDriversArgumentsAndRejectsOthers)
                                          {"p", "--scene", "trace", "--size"},
                                          {"p", "--scene", "trace", "--colour", "red"},
                                          {"p", "--scene", "trace", "--seconds", "0"},
+                                         {"p", "--scene", "trace", "--size", "800x600", "--frames", "0"},
                                          {"p"}})
         EXPECT_FALSE(Parse(bad, args)) << bad.back();
     EXPECT_FALSE(testing::internal::GetCapturedStderr().empty());

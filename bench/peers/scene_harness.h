@@ -57,11 +57,12 @@ struct Args
     std::string sceneName;
     int width = 1920, height = 1080;
     double seconds = 2.0;  // measured time after the warm-up frames
+    int frames = 0;        // measured frames instead of a time, so that the saved frame is repeatable; 0: time
     std::string png;       // where to save the last frame; empty: do not save
     std::string mode = "raster";
 };
 
-// Parses --scene NAME --size WxH [--seconds S] [--png FILE] [--mode raster|opengl].
+// Parses --scene NAME --size WxH [--seconds S | --frames N] [--png FILE] [--mode raster|opengl].
 // Returns false (and prints the usage) on anything it does not understand.
 inline bool ParseArgs(int argc, char** argv, Args& args)
 {
@@ -76,6 +77,8 @@ inline bool ParseArgs(int argc, char** argv, Args& args)
                 args.width = 0;
         } else if (key == "--seconds")
             args.seconds = std::atof(value.c_str());
+        else if (key == "--frames")
+            args.frames = std::atoi(value.c_str()) > 0 ? std::atoi(value.c_str()) : -1;
         else if (key == "--png")
             args.png = value;
         else if (key == "--mode")
@@ -84,10 +87,11 @@ inline bool ParseArgs(int argc, char** argv, Args& args)
             args.scene = Scene::Invalid;
     }
     const bool ok = (argc % 2) == 1 && args.scene != Scene::Invalid && args.width >= 64 &&
-                    args.height >= 64 && args.width <= 8192 && args.height <= 8192 && args.seconds > 0;
+                    args.height >= 64 && args.width <= 8192 && args.height <= 8192 && args.seconds > 0 &&
+                    args.frames >= 0;
     if (!ok)
         std::fprintf(stderr, "usage: %s --scene trace|trace64k|step|panels|waterfall|persistence "
-                             "--size WxH [--seconds S] [--png FILE] [--mode raster|opengl]\n",
+                             "--size WxH [--seconds S | --frames N] [--png FILE] [--mode raster|opengl]\n",
                      argc > 0 ? argv[0] : "bench");
     return ok;
 }
@@ -287,7 +291,7 @@ inline int RunAndReport(const char* library, const Args& args, const FrameFuncti
         }
         ++measured;
         wall = std::chrono::duration<double>(Clock::now() - start).count();
-    } while (wall < args.seconds);
+    } while (args.frames > 0 ? measured < args.frames : wall < args.seconds);
     const double cpu = CpuSeconds() - cpuStart;
     const double fps = measured / wall;
     std::printf("{\"library\":\"%s\",\"mode\":\"%s\",\"scene\":\"%s\",\"width\":%d,\"height\":%d,"

@@ -408,6 +408,7 @@ bool GLFrameWidget::Render(QImage* image)
         DeliverResize();
     if (!BeginContext())
         return false;
+    m_pContext->BeginFrame(!m_b2DMode);
     glClearStencil(0);
     glStencilMask(0xFF);
     for (GLenum cap : {GL_STENCIL_TEST, GL_ALPHA_TEST, GL_BLEND, GL_POINT_SMOOTH, GL_LINE_SMOOTH, GL_POLYGON_SMOOTH})
@@ -469,6 +470,20 @@ void GLFrameWidget::WriteClipPlanes(unsigned int mask)
 {
     if (mask == 0)
         return;
+    if (m_bContextCurrent && m_pContext->AttachDepthStencil()) {
+        // The frame's first clip plane: the new stencil starts clear, as a frame's clear leaves it,
+        // also outside a viewport's scissor.
+        const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+        GLboolean depthMask = GL_TRUE;
+        glGetBooleanv(GL_DEPTH_WRITEMASK, &depthMask);
+        glDisable(GL_SCISSOR_TEST);
+        glDepthMask(GL_TRUE);
+        glStencilMask(0xFF);
+        glClear(GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+        glDepthMask(depthMask);
+        if (scissor)
+            glEnable(GL_SCISSOR_TEST);
+    }
     glEnable(GL_STENCIL_TEST);
     glStencilFunc(GL_ALWAYS, 255, 0);
     glStencilOp(GL_REPLACE, GL_REPLACE, GL_REPLACE);

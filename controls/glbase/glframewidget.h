@@ -605,6 +605,8 @@ public:
     /// Ends the viewport begun at (x, y).
     void EndViewPort(float x, float y);
     /// Each stencil bit is a clip plane: write marks the covered pixels, use keeps drawing off them.
+    /// On the software path a frame gets its stencil (and, in 2-D mode, its depth buffer) with the
+    /// first clip plane written; 3-D frames always have both.
     void WriteClipPlanes(unsigned int mask);
     /// Draws only on pixels marked in none of the planes of mask; 0 does nothing.
     void UseClipPlanes(unsigned int mask);

@@ -17,6 +17,7 @@
 #include <QWindow>
 #include <chrono>
 #include <cstring>
+#include <type_traits>
 #include <vector>
 
 namespace GLPlatform
@@ -118,6 +119,42 @@ private:
     ResetStatusProc m_pResetStatus = nullptr;
 };
 
+// The entry points of the software path's own framebuffer, looked up once per context.
+struct FrameBufferProcs
+{
+    PFNGLGENFRAMEBUFFERSPROC GenFramebuffers = nullptr;
+    PFNGLDELETEFRAMEBUFFERSPROC DeleteFramebuffers = nullptr;
+    PFNGLBINDFRAMEBUFFERPROC BindFramebuffer = nullptr;
+    PFNGLFRAMEBUFFERRENDERBUFFERPROC FramebufferRenderbuffer = nullptr;
+    PFNGLCHECKFRAMEBUFFERSTATUSPROC CheckFramebufferStatus = nullptr;
+    PFNGLGENRENDERBUFFERSPROC GenRenderbuffers = nullptr;
+    PFNGLDELETERENDERBUFFERSPROC DeleteRenderbuffers = nullptr;
+    PFNGLBINDRENDERBUFFERPROC BindRenderbuffer = nullptr;
+    PFNGLRENDERBUFFERSTORAGEPROC RenderbufferStorage = nullptr;
+    PFNGLFRAMEBUFFERPARAMETERIPROC FramebufferParameteri = nullptr;
+
+    bool Load()
+    {
+        auto load = [](auto& proc, const char* name) {
+            proc = reinterpret_cast<std::remove_reference_t<decltype(proc)>>(eglGetProcAddress(name));
+            return proc != nullptr;
+        };
+        return load(GenFramebuffers, "glGenFramebuffers") && load(DeleteFramebuffers, "glDeleteFramebuffers") &&
+               load(BindFramebuffer, "glBindFramebuffer") &&
+               load(FramebufferRenderbuffer, "glFramebufferRenderbuffer") &&
+               load(CheckFramebufferStatus, "glCheckFramebufferStatus") &&
+               load(GenRenderbuffers, "glGenRenderbuffers") && load(DeleteRenderbuffers, "glDeleteRenderbuffers") &&
+               load(BindRenderbuffer, "glBindRenderbuffer") && load(RenderbufferStorage, "glRenderbufferStorage") &&
+               load(FramebufferParameteri, "glFramebufferParameteri");
+    }
+};
+
+bool HasExtension(const char* name)
+{
+    const auto* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+    return extensions && std::strstr(extensions, name);
+}
+
 class ScanBufferContext : public LossAwareContext
 {
 public:
@@ -133,6 +170,9 @@ public:
         QStringList failed;
         if (m_context == EGL_NO_CONTEXT)
             return failed;
+        if (m_uFrameBuffer && eglBindAPI(EGL_OPENGL_API) &&
+            eglMakeCurrent(m_display, m_surface, m_surface, m_context))
+            DeleteFrameBuffer();
         if (!eglMakeCurrent(m_display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT))
             failed << "SelectObject failed";
         if (m_surface != EGL_NO_SURFACE && !eglDestroySurface(m_display, m_surface))
@@ -177,8 +217,17 @@ public:
         m_pStore->flush(rect);
     }
 
+    // With a framebuffer object of its own the pbuffer only carries the context; the frame's
+    // buffers follow the new size at the next frame, when the context is current.
     bool Resize(int width, int height) override
     {
+        if (m_uFrameBuffer) {
+            if (TakeInjectedFailure(5))
+                return false;
+            m_iWidth = width;
+            m_iHeight = height;
+            return true;
+        }
         DestroySurface();
         if (TakeInjectedFailure(5))
             return false;
@@ -187,17 +236,115 @@ public:
         return m_surface != EGL_NO_SURFACE;
     }
 
+    // Draws into a framebuffer object whose depth-stencil buffer is attached only to the frames that
+    // use it: llvmpipe clears and reads a packed depth-stencil buffer with every frame and slows
+    // the rasterisation of thin primitives where one is bound. The object is stored top row first
+    // like the pbuffer, or stippled lines and ties on pixel edges would land on other pixels.
+    // Keeps the pbuffer where any of that is missing.
+    void UseFrameBuffer(int width, int height)
+    {
+        if (!HasExtension("GL_ARB_framebuffer_object") || !HasExtension("GL_MESA_framebuffer_flip_y") ||
+            !m_Procs.Load())
+            return;
+        m_iWidth = width;
+        m_iHeight = height;
+        m_Procs.GenFramebuffers(1, &m_uFrameBuffer);
+        m_Procs.BindFramebuffer(GL_FRAMEBUFFER, m_uFrameBuffer);
+        m_Procs.FramebufferParameteri(GL_FRAMEBUFFER, GL_FRAMEBUFFER_FLIP_Y_MESA, GL_TRUE);
+        m_Procs.GenRenderbuffers(1, &m_uColour);
+        AllocateBuffers();
+        if (m_Procs.CheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+            DeleteFrameBuffer();
+            return;
+        }
+        // What making a context current on a surface of this size first sets.
+        glViewport(0, 0, width, height);
+        glScissor(0, 0, width, height);
+        const EGLint tiny[] = {EGL_WIDTH, 1, EGL_HEIGHT, 1, EGL_NONE};
+        EGLSurface small = eglCreatePbufferSurface(m_display, m_config, tiny);
+        if (small != EGL_NO_SURFACE && eglMakeCurrent(m_display, small, small, m_context)) {
+            DestroySurface();
+            m_surface = small;
+        } else if (small != EGL_NO_SURFACE) {
+            eglDestroySurface(m_display, small);
+        }
+    }
+
+    void BeginFrame(bool depthStencil) override
+    {
+        if (!m_uFrameBuffer)
+            return;
+        if (m_iWidth != m_iAllocatedWidth || m_iHeight != m_iAllocatedHeight)
+            AllocateBuffers();
+        if (depthStencil)
+            AttachDepthStencil();
+        else if (m_bDepthStencilAttached)
+            SetDepthStencil(0);
+    }
+
+    bool AttachDepthStencil() override
+    {
+        if (!m_uFrameBuffer || m_bDepthStencilAttached)
+            return false;
+        if (!m_uDepthStencil) {
+            m_Procs.GenRenderbuffers(1, &m_uDepthStencil);
+            m_Procs.BindRenderbuffer(GL_RENDERBUFFER, m_uDepthStencil);
+            m_Procs.RenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, m_iWidth, m_iHeight);
+            m_Procs.BindRenderbuffer(GL_RENDERBUFFER, 0);
+        }
+        SetDepthStencil(m_uDepthStencil);
+        return true;
+    }
+
     void* ProcAddress(const char* name) override { return reinterpret_cast<void*>(eglGetProcAddress(name)); }
     bool IsScanBuffer() const override { return true; }
-    unsigned int DefaultFramebuffer() const override { return 0; }
+    unsigned int DefaultFramebuffer() const override { return m_uFrameBuffer; }
     void FormatBits(int& redBits, int& alphaBits, int& stencilBits) const override
     {
         eglGetConfigAttrib(m_display, m_config, EGL_RED_SIZE, &redBits);
         eglGetConfigAttrib(m_display, m_config, EGL_ALPHA_SIZE, &alphaBits);
         eglGetConfigAttrib(m_display, m_config, EGL_STENCIL_SIZE, &stencilBits);
+        if (m_uFrameBuffer)
+            stencilBits = 8; // the depth-stencil buffer attached on demand
     }
 
 private:
+    // Renderbuffers rather than textures: the frame's buffers stay out of the texture names that
+    // drawing code hands out. A depth-stencil buffer of the old size is dropped, to be made again on
+    // demand.
+    void AllocateBuffers()
+    {
+        m_Procs.BindRenderbuffer(GL_RENDERBUFFER, m_uColour);
+        m_Procs.RenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, m_iWidth, m_iHeight);
+        m_Procs.BindRenderbuffer(GL_RENDERBUFFER, 0);
+        m_Procs.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, m_uColour);
+        if (m_bDepthStencilAttached)
+            SetDepthStencil(0);
+        if (m_uDepthStencil)
+            m_Procs.DeleteRenderbuffers(1, &m_uDepthStencil);
+        m_uDepthStencil = 0;
+        m_iAllocatedWidth = m_iWidth;
+        m_iAllocatedHeight = m_iHeight;
+    }
+
+    void SetDepthStencil(GLuint buffer)
+    {
+        m_Procs.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, buffer);
+        m_Procs.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_STENCIL_ATTACHMENT, GL_RENDERBUFFER, buffer);
+        m_bDepthStencilAttached = buffer != 0;
+    }
+
+    void DeleteFrameBuffer()
+    {
+        m_Procs.BindFramebuffer(GL_FRAMEBUFFER, 0);
+        m_Procs.DeleteFramebuffers(1, &m_uFrameBuffer);
+        m_Procs.DeleteRenderbuffers(1, &m_uColour);
+        if (m_uDepthStencil)
+            m_Procs.DeleteRenderbuffers(1, &m_uDepthStencil);
+        m_uFrameBuffer = m_uColour = m_uDepthStencil = 0;
+        m_bDepthStencilAttached = false;
+    }
+
     void DestroySurface()
     {
         if (m_surface != EGL_NO_SURFACE)
@@ -209,6 +356,10 @@ private:
     EGLConfig m_config;
     EGLContext m_context;
     EGLSurface m_surface = EGL_NO_SURFACE;
+    FrameBufferProcs m_Procs;
+    GLuint m_uFrameBuffer = 0, m_uColour = 0, m_uDepthStencil = 0;
+    bool m_bDepthStencilAttached = false;
+    int m_iWidth = 0, m_iHeight = 0, m_iAllocatedWidth = 0, m_iAllocatedHeight = 0;
     bool m_bLost = false;
     QImage m_image;
     std::unique_ptr<QBackingStore> m_pStore;
@@ -237,6 +388,8 @@ public:
     void DoneCurrent() override { m_pContext->doneCurrent(); }
     void Present(QWidget*, int, int) override { m_pContext->swapBuffers(m_pWindow); }
     bool Resize(int, int) override { return true; } // the window's own buffers follow its size
+    void BeginFrame(bool) override {}                // the window always has depth and stencil
+    bool AttachDepthStencil() override { return false; }
     void* ProcAddress(const char* name) override { return reinterpret_cast<void*>(m_pContext->getProcAddress(name)); }
     bool IsScanBuffer() const override { return false; }
     unsigned int DefaultFramebuffer() const override { return m_pContext->defaultFramebufferObject(); }
@@ -277,11 +430,7 @@ QSurfaceFormat WindowFormat(int screenDepth)
 
 namespace
 {
-bool HasPackInvert()
-{
-    const auto* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
-    return extensions && std::strstr(extensions, "GL_MESA_pack_invert");
-}
+bool HasPackInvert() { return HasExtension("GL_MESA_pack_invert"); }
 
 void MirrorRows(QImage& image)
 {
@@ -290,6 +439,28 @@ void MirrorRows(QImage& image)
         std::memcpy(row.data(), image.scanLine(top), row.size());
         std::memcpy(image.scanLine(top), image.scanLine(bottom), row.size());
         std::memcpy(image.scanLine(bottom), row.data(), row.size());
+    }
+}
+
+// True where the bound frame is stored as RGBA bytes: reading it as BGRA makes llvmpipe convert
+// pixel by pixel, slower than reading the bytes as they are and swapping red and blue here.
+bool StoredAsRgba()
+{
+    if (!HasExtension("GL_ARB_ES2_compatibility"))
+        return false;
+    GLint format = 0, type = 0;
+    glGetIntegerv(GL_IMPLEMENTATION_COLOR_READ_FORMAT, &format);
+    glGetIntegerv(GL_IMPLEMENTATION_COLOR_READ_TYPE, &type);
+    return format == GL_RGBA && type == GL_UNSIGNED_BYTE;
+}
+
+void SwapRedAndBlue(QImage& image)
+{
+    auto* pixel = reinterpret_cast<quint32*>(image.bits());
+    const size_t count = size_t(image.bytesPerLine() / 4) * size_t(image.height());
+    for (size_t i = 0; i < count; ++i) {
+        const quint32 v = pixel[i];
+        pixel[i] = (v & 0xFF00FF00u) | ((v >> 16) & 0xFFu) | ((v & 0xFFu) << 16);
     }
 }
 } // namespace
@@ -302,13 +473,16 @@ void ReadFrame(QImage& image, int width, int height, qreal pixelRatio)
         image = QImage(width, height, QImage::Format_ARGB32_Premultiplied);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     const bool invert = HasPackInvert();
+    const bool rgba = StoredAsRgba();
     if (invert)
         glPixelStorei(GL_PACK_INVERT_MESA, GL_TRUE);
-    glReadPixels(0, 0, width, height, GL_BGRA, GL_UNSIGNED_BYTE, image.bits());
+    glReadPixels(0, 0, width, height, rgba ? GL_RGBA : GL_BGRA, GL_UNSIGNED_BYTE, image.bits());
     if (invert)
         glPixelStorei(GL_PACK_INVERT_MESA, GL_FALSE);
     else
         MirrorRows(image);
+    if (rgba)
+        SwapRedAndBlue(image);
     image.setDevicePixelRatio(pixelRatio);
 }
 
@@ -396,6 +570,7 @@ std::unique_ptr<Context> CreateScanBufferContext(int width, int height, int& err
         error = 11;
         return nullptr;
     }
+    context->UseFrameBuffer(width, height);
     return context;
 }
 

@@ -43,6 +43,12 @@ public:
     virtual void Present(QWidget* widget, int width, int height) = 0;
     // Re-creates the drawable at a new size in device pixels; false leaves it without a drawable.
     virtual bool Resize(int width, int height) = 0;
+    // Called current at the start of every frame, before the clear: the frame gets a depth and
+    // stencil buffer only when depthStencil is true, or later through AttachDepthStencil.
+    virtual void BeginFrame(bool depthStencil) = 0;
+    // Gives the current frame a depth and stencil buffer; true when it was added just now, with
+    // undefined contents that the caller clears. False where the frame already has one.
+    virtual bool AttachDepthStencil() = 0;
     virtual void* ProcAddress(const char* name) = 0;
     // True when every named entry point exists.
     template <size_t N>
@@ -55,7 +61,8 @@ public:
     }
     virtual bool IsScanBuffer() const = 0;
     // The framebuffer that frames are drawn into: 0, except where Qt draws the window through a
-    // framebuffer of its own (client-side decorations on Wayland).
+    // framebuffer of its own (client-side decorations on Wayland) and on the software path, which
+    // draws into a framebuffer object so that frames without clip planes go without a stencil.
     virtual unsigned int DefaultFramebuffer() const = 0;
     // True once the driver reported the context lost or reset. Where the context is current the
     // driver's reset status is asked as well.
