@@ -15,6 +15,7 @@
 #include <cmath>
 #include <functional>
 #include <memory>
+#include <tuple>
 
 namespace
 {
@@ -189,7 +190,8 @@ TEST(TimeScale, StepsFormatsAndDegenerateHistories)
 
     GLTimeScale scale(-1, 1e6, ciNoonMs);
     scale.SetUtc(true);
-    scale.SetTimeBase(0.0, 0); // ignored: the microsecond base stays
+    scale.SetTimeBase(0.0, 0); // ignored, as an infinite rate is: the microsecond base stays
+    scale.SetTimeBase(std::numeric_limits<double>::infinity(), 0);
     EXPECT_EQ(scale.StampToMs(1234567), ciNoonMs + 1234);
     EXPECT_DOUBLE_EQ(scale.MsToStamp(ciNoonMs + 1234), 1234000.0);
     const qint64 t = ciNoonMs + 3723456; // 13:02:03.456
@@ -258,7 +260,9 @@ TEST(ColorBar, ShowsEachLabelledLevelInItsEntrysColour)
         auto bar = std::make_shared<GLColorBar>();
         bar->SetColorTable(table);
         bar->SetScale(c.dMin, c.dMax, c.iFirst, c.iLast);
-        bar->SetScale(c.dMax, c.dMin); // reversed: ignored
+        for (auto [min, max, first, last] : {std::tuple(c.dMax, c.dMin, 0, 255), std::tuple(double(NAN), c.dMax, 0, 255),
+                                             std::tuple(c.dMin, c.dMax, 200, 100)})
+            bar->SetScale(min, max, first, last); // reversed, no number, entries reversed: ignored
         bar->SetUnit("dB");
         p.Add(bar, GLCommonWidget::eZOrderMarker);
         const QImage img = p.Render();
@@ -283,13 +287,17 @@ TEST(ColorBar, ShowsEachLabelledLevelInItsEntrysColour)
             EXPECT_EQ(img.pixel(rect.left() - 1, label.iRow), ciText) << "tick of " << label.sText.toStdString();
         }
     }
-    // A panel too small for the bar draws nothing of it.
-    Panel tiny(12, 12, GLCommonWidget::ePlotWindow);
-    tiny.Add(std::make_shared<GLColorBar>(), GLCommonWidget::eZOrderMarker);
-    const QImage img = tiny.Render();
-    for (int y = 0; y < 12; ++y)
-        for (int x = 0; x < 12; ++x)
-            ASSERT_EQ(qAlpha(img.pixel(x, y)), 0) << x << "," << y;
+    // A panel too small for the bar, or a hidden bar, draws nothing of it.
+    for (int size : {12, 120}) {
+        Panel p(size, size, GLCommonWidget::ePlotWindow);
+        auto bar = std::make_shared<GLColorBar>();
+        bar->setVisible(size == 12);
+        p.Add(bar, GLCommonWidget::eZOrderMarker);
+        const QImage img = p.Render();
+        for (int y = 0; y < size; ++y)
+            for (int x = 0; x < size; ++x)
+                ASSERT_EQ(qAlpha(img.pixel(x, y)), 0) << size << ": " << x << "," << y;
+    }
 }
 
 } // namespace
