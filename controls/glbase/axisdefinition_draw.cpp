@@ -1,9 +1,9 @@
 #include "axisdefinition.h"
 
 #include "glcommonwidget.h"
+#include "gldrawcolors_p.h"
 #include "glframewidget.h"
 #include "glpainter.h"
-#include "icolorbase.h"
 
 #include <QPolygon>
 
@@ -13,10 +13,7 @@ const int axisDefinition::s_YAxisLeftAlign = 25;
 
 namespace {
 
-const int ciGridColor = 121;
-const int ciAxisPanelTextColor = 126;
-const int ciTextColor = 131;
-const int ciTextBackgroundColor = 132;
+using namespace GLDrawColors;
 
 const int ciXAxisWindow = 2;
 const int ciAzimuthWindow = 6;
@@ -27,13 +24,6 @@ const int ciMinLabelledWidth = 200;
 const int ciLegendGap = 10;
 const int ciButtonMargin = 20;
 const int ciPlainMargin = 5;
-
-// Without a colour handler every axis colour is opaque black, so drawing still works.
-QColor AxisColor(int id)
-{
-    IColorBase* colors = GLFrameWidget::getColorHandler();
-    return colors ? colors->color(id) : QColor(Qt::black);
-}
 
 QRect Measure(GLPainter& painter, const QString& text, int flags)
 {
@@ -75,13 +65,13 @@ void axisDefinition::draw(GLPainter& painter, GLCommonWidget* widget, int window
 
 void axisDefinition::SetUpPens(GLPainter& painter, int windowType)
 {
-    m_GridPen = QPen(AxisColor(ciGridColor), 1, Qt::DotLine);
+    m_GridPen = QPen(HandlerColor(ciGrid), 1, Qt::DotLine);
     if (windowType == ciXAxisWindow) {
-        m_TextPen = QPen(AxisColor(ciAxisPanelTextColor));
+        m_TextPen = QPen(HandlerColor(ciAxisPanelText));
         m_GridPen = m_TextPen;
     } else {
-        m_TextPen = QPen(AxisColor(ciTextColor));
-        painter.setBackground(QBrush(AxisColor(ciTextBackgroundColor), Qt::SolidPattern));
+        m_TextPen = QPen(HandlerColor(ciText));
+        painter.setBackground(QBrush(HandlerColor(ciTextBackground), Qt::SolidPattern));
         painter.setBackgroundMode(Qt::OpaqueMode);
     }
     painter.setPen(m_GridPen);
@@ -323,7 +313,7 @@ void axisDefinition::VisualizeAction(GLPainter& painter, GLCommonWidget* widget,
 // An active button is drawn solid, an inactive one striped.
 void axisDefinition::DrawButtons(GLPainter& painter, GLCommonWidget* widget)
 {
-    painter.setPen(GLFrameWidget::getColorHandler() ? QPen(AxisColor(ciAxisPanelTextColor)) : QPen());
+    painter.setPen(GLFrameWidget::getColorHandler() ? QPen(HandlerColor(ciAxisPanelText)) : QPen());
     const int mid = widget->height() / 2;
     const int stepLeft = m_eActionMode == AxisMouseLeftButton ? 1 : 2;
     const int stepRight = m_eActionMode == AxisMouseRightButton ? 1 : 2;

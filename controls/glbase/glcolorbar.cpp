@@ -2,9 +2,9 @@
 
 #include "axisdefinition.h"
 #include "glcommonwidget.h"
+#include "gldrawcolors_p.h"
 #include "glframewidget.h"
 #include "glpainter.h"
-#include "icolorbase.h"
 
 #include <QRect>
 #include <algorithm>
@@ -12,7 +12,6 @@
 
 namespace
 {
-const int ciTextColor = 131;
 const int ciLabelGap = 3;
 const QColor cBacking(0, 0, 0, 160);
 } // namespace
@@ -116,8 +115,7 @@ void GLColorBar::draw(GLPainter& painter, GLCommonWidget* widget, int)
                         QPoint(bar.right() + ciLabelGap, bar.bottom() + ciLabelGap));
     painter.fillRect(backing, QBrush(cBacking));
     painter.drawImage(bar, BarImage(bar.height()));
-    IColorBase* colors = GLFrameWidget::getColorHandler();
-    painter.setPen(QPen(colors ? colors->color(ciTextColor) : QColor(Qt::black)));
+    painter.setPen(QPen(GLDrawColors::HandlerColor(GLDrawColors::ciText)));
     for (const Label& label : labels) {
         painter.drawLine(bar.left() - 2, label.iRow, bar.left(), label.iRow);
         const QRect box(textRight - labelWidth, label.iRow - probe.height() / 2, labelWidth - 1, probe.height());

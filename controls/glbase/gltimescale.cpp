@@ -1,25 +1,18 @@
 #include "gltimescale.h"
 
 #include "glcommonwidget.h"
+#include "gldrawcolors_p.h"
 #include "glframewidget.h"
 #include "glpainter.h"
-#include "icolorbase.h"
 
 #include <QDateTime>
 #include <cmath>
 
 namespace
 {
-const int ciGridColor = 121;
-const int ciTextColor = 131;
+using namespace GLDrawColors;
 const int ciTickLength = 4;
 const qint64 ciDayMs = 86400000;
-
-QColor HandlerColor(int id)
-{
-    IColorBase* colors = GLFrameWidget::getColorHandler();
-    return colors ? colors->color(id) : QColor(Qt::black);
-}
 
 qint64 FloorToStep(qint64 ms, qint64 step)
 {
@@ -139,7 +132,7 @@ void GLTimeScale::draw(GLPainter& painter, GLCommonWidget* widget, int windowTyp
     const std::vector<Tick> ticks = Ticks(*surface, widget->height());
     painter.save();
     if (windowType == GLCommonWidget::eYAxisWindow) {
-        painter.setPen(QPen(HandlerColor(ciTextColor)));
+        painter.setPen(QPen(HandlerColor(ciText)));
         const int right = widget->width();
         const QRect probe = painter.boundingRect(QRect(), Qt::AlignLeft, QStringLiteral("0:"));
         for (const Tick& tick : ticks) {
@@ -151,7 +144,7 @@ void GLTimeScale::draw(GLPainter& painter, GLCommonWidget* widget, int windowTyp
                 painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter, tick.sText);
         }
     } else {
-        painter.setPen(QPen(HandlerColor(ciGridColor), 1, Qt::DotLine));
+        painter.setPen(QPen(HandlerColor(ciGrid), 1, Qt::DotLine));
         for (const Tick& tick : ticks)
             painter.drawLine(0, int(std::floor(tick.dRow)), widget->width(), int(std::floor(tick.dRow)));
     }
