@@ -5,62 +5,27 @@
 #include "gllayout.h"
 #include "glpainter.h"
 #include "gltimescale.h"
-#include "icolorbase.h"
+#include "support/panel_fixture.h"
 
-#include <QApplication>
 #include <QDateTime>
-#include <QResizeEvent>
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <functional>
 #include <memory>
 #include <tuple>
 
 namespace
 {
-const QRgb ciMark = 0xFFFFFFFF;     // lines whose time is a multiple of the expected step
-const QRgb ciGrid = 0xFFFF4000;     // colour 121
-const QRgb ciText = 0xFF4080FF;     // colour 131
+const QRgb ciMark = 0xFFFFFFFF; // lines whose time is a multiple of the expected step
 const qint64 ciNoonMs = 1767268800000; // 2026-01-01 12:00:00 UTC
 
-class Colors : public IColorBase
+// A panel filling its layout with the axis colours installed; keeps what it draws alive.
+struct Panel : SinglePanel
 {
-public:
-    Colors() { GLFrameWidget::setColorHandler(this); }
-    ~Colors() override { GLFrameWidget::setColorHandler(nullptr); }
-    QColor color(int id) override { return QColor::fromRgba(id == 121 ? ciGrid : id == 131 ? ciText : 0xFF000000); }
-};
-
-class Step : public IGLDrawObject
-{
-public:
-    std::function<void(GLPainter&, GLCommonWidget*, int)> fn;
-    bool visible() const override { return true; }
-    void draw(GLPainter& p, GLCommonWidget* w, int type) override { fn(p, w, type); }
-    const QString& name() const override { return m_sName; }
-
-private:
-    QString m_sName;
-};
-
-// One panel filling its layout, so that panel pixels are image pixels.
-struct Panel
-{
-    Colors colors;
-    GLLayout layout;
-    GLCommonWidget panel;
+    AxisColors colors;
     std::vector<std::shared_ptr<IGLDrawObject>> objects;
 
-    Panel(int w, int h, GLCommonWidget::EWindowType type) : panel("Panel", &layout, type)
-    {
-        panel.SetBorderWidget(true);
-        layout.AddWidget(&panel);
-        const QSize old = layout.size();
-        layout.resize(w, h);
-        QResizeEvent event(QSize(w, h), old);
-        QApplication::sendEvent(&layout, &event);
-    }
+    using SinglePanel::SinglePanel;
     void Add(std::shared_ptr<IGLDrawObject> object, GLCommonWidget::eZOrder z)
     {
         objects.push_back(object);
@@ -127,12 +92,10 @@ TEST(TimeScale, LabelsSitOnTheLinesOfTheirRoundTimesAndFollowTheHistory)
             Panel p(80, height, type);
             auto scale = std::make_shared<GLTimeScale>(-1, 1000.0, ciNoonMs - 1);
             scale->SetUtc(true);
-            auto image = std::make_shared<Step>();
-            image->fn = [&](GLPainter&, GLCommonWidget* w, int) {
+            p.Paint([&](GLPainter&, GLCommonWidget* w, int) {
                 lines.Paint(*w->GetFrameWidget());
                 scale->SetLineImage(lines.iId);
-            };
-            p.Add(image, GLCommonWidget::eZOrderData);
+            });
             p.Add(scale, GLCommonWidget::eZOrderMarker);
             // Fewer lines, then all of them: the labels move down with the history.
             for (int wanted : {c.iLines * 2 / 3, c.iLines}) {
@@ -162,13 +125,13 @@ TEST(TimeScale, LabelsSitOnTheLinesOfTheirRoundTimesAndFollowTheHistory)
                         // A dotted grid line over the marked line: no pixel of another line shows.
                         int grid = 0, mark = 0;
                         for (int x = 0; x < 80; ++x) {
-                            grid += img.pixel(x, y) == ciGrid;
+                            grid += img.pixel(x, y) == AxisColors::Grid;
                             mark += img.pixel(x, y) == ciMark;
                         }
                         EXPECT_TRUE(grid >= 20 && mark >= 20 && grid + mark == 80)
                             << tick.sText.toStdString() << " at row " << y << ": grid " << grid << ", mark " << mark;
                     } else if (type == GLCommonWidget::eYAxisWindow) {
-                        EXPECT_EQ(img.pixel(79, y), ciText) << "tick at the right edge, row " << y;
+                        EXPECT_EQ(img.pixel(79, y), AxisColors::Text) << "tick at the right edge, row " << y;
                     }
                 }
             }
@@ -209,12 +172,10 @@ TEST(TimeScale, StepsFormatsAndDegenerateHistories)
         Panel p(40, 100, GLCommonWidget::ePlotWindow);
         Waterfall lines{wanted == 3 ? 0 : 1000, 1000, 100};
         lines.iWanted = wanted;
-        auto image = std::make_shared<Step>();
-        image->fn = [&](GLPainter&, GLCommonWidget* w, int) {
+        p.Paint([&](GLPainter&, GLCommonWidget* w, int) {
             if (wanted > 0)
                 lines.Paint(*w->GetFrameWidget());
-        };
-        p.Add(image, GLCommonWidget::eZOrderData);
+        });
         p.Render();
         GLTimeScale none(lines.iId, 1000.0, ciNoonMs);
         EXPECT_TRUE(none.Ticks(*p.panel.GetFrameWidget(), 100).empty()) << wanted << " lines";
@@ -227,9 +188,7 @@ TEST(TimeScale, RoundsInTheLocalZone)
     Panel p(40, 240, GLCommonWidget::ePlotWindow);
     Waterfall lines{60000, 60000, 240};
     lines.iWanted = 240;
-    auto image = std::make_shared<Step>();
-    image->fn = [&](GLPainter&, GLCommonWidget* w, int) { lines.Paint(*w->GetFrameWidget()); };
-    p.Add(image, GLCommonWidget::eZOrderData);
+    p.Paint([&](GLPainter&, GLCommonWidget* w, int) { lines.Paint(*w->GetFrameWidget()); });
     p.Render();
     GLTimeScale scale(lines.iId, 1000.0, ciNoonMs - 1);
     const std::vector<GLTimeScale::Tick> ticks = scale.Ticks(*p.panel.GetFrameWidget(), 240);
@@ -284,7 +243,7 @@ TEST(ColorBar, ShowsEachLabelledLevelInItsEntrysColour)
             EXPECT_EQ(label.sText.toDouble(), label.dValue) << label.sText.toStdString();
             const QRgb shown = img.pixel(x, label.iRow);
             EXPECT_LE(std::abs(qRed(shown) - qRed(entryColour(label.dValue))), 2) << label.sText.toStdString();
-            EXPECT_EQ(img.pixel(rect.left() - 1, label.iRow), ciText) << "tick of " << label.sText.toStdString();
+            EXPECT_EQ(img.pixel(rect.left() - 1, label.iRow), AxisColors::Text) << "tick of " << label.sText.toStdString();
         }
     }
     // A panel too small for the bar, or a hidden bar, draws nothing of it.
