@@ -1,4 +1,3 @@
-#include "axisdefinition.h"
 #include "support/render_fixture.h"
 
 #include <gtest/gtest.h>
@@ -21,11 +20,6 @@ Sections Make(const std::vector<Span>& spans)
     return sections;
 }
 
-Span SpanOf(const GLFrameWidget::GLSection& s)
-{
-    return {s.fValueFrom, s.fValueTo, float(s.iPixelFrom), float(s.iPixelTo)};
-}
-
 // The draw sections as {source from, source to, destination from, destination to}.
 std::vector<std::array<int, 4>> Merge(const Sections& source, const Sections& dest)
 {
@@ -38,25 +32,6 @@ std::vector<std::array<int, 4>> Merge(const Sections& source, const Sections& de
 }
 
 } // namespace
-
-TEST(Sections, BuildEndsOnePixelBeyondTheLastAndLeavesOutSkippedRanges)
-{
-    Sections range;
-    range.Build(0.0, 100.0, 101);
-    EXPECT_EQ(SpanOf(range.at(0)), (Span{0, 101, 0, 101}));
-    range.Build(5.0, 9.0, 1); // a single pixel has no step to extrapolate by
-    ASSERT_EQ(range.size(), 1u);
-    EXPECT_EQ(SpanOf(range[0]), (Span{5, 5, 0, 1}));
-
-    // [0, 100] on 203 pixels without [40, 60]: one section each side of the skipped one, at its pixels.
-    axisDefinition axis;
-    axis.init(0.0, 100.0, 203);
-    axis.AddSkip(40.0, 60.0, true);
-    range.Build(axis.GetAxisDefinitionSet());
-    ASSERT_EQ(range.size(), 2u);
-    EXPECT_EQ(SpanOf(range[0]), (Span{0, 40.5, 0, 81}));
-    EXPECT_EQ(SpanOf(range[1]), (Span{60, 100.5, 121, 202}));
-}
 
 // Limits beyond float range give sections with infinite ends (a line image's x axis from -1.8e308 to 2.1e307
 // did): they have no pixel scale, so nothing is drawn from or onto them. Their fractions are no number, whose
@@ -82,20 +57,15 @@ TEST(Sections, MergeMapsValueOverlapsOntoBothPixelScales)
         EXPECT_EQ(Merge(c.source, c.dest), c.expected) << c.name;
 }
 
+// Table entries are R, G, B, A bytes in memory, opaque whatever the element's alpha; beyond the given elements, and
+// for an invalid colour, opaque black.
 TEST(ColorTable, EntriesAreOpaqueRgbBytesInMemory)
 {
     GLFrameWidget::GLColorTable table;
-    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(table.data());
-    const auto entry = [&](int i) { return std::vector<int>(bytes + 4 * i, bytes + 4 * i + 4); };
-    EXPECT_EQ(entry(7), (std::vector<int>{7, 7, 7, 255})); // a grey ramp
-    EXPECT_EQ(entry(255), (std::vector<int>{255, 255, 255, 255}));
-
-    // The element's alpha is ignored; beyond the given elements, and for an invalid colour, opaque black.
+    const auto bytes = [&](int i) { return QByteArray(reinterpret_cast<const char*>(&table[i]), 4).toHex(); };
+    EXPECT_EQ(bytes(7), "070707ff"); // a grey ramp
     table.Set(QVector<unsigned int>{qRgba(10, 20, 30, 0), qRgb(200, 100, 50)});
-    EXPECT_EQ(entry(0), (std::vector<int>{10, 20, 30, 255}));
-    EXPECT_EQ(entry(1), (std::vector<int>{200, 100, 50, 255}));
-    EXPECT_EQ((std::vector<quint32>{table[2], table[255]}), (std::vector<quint32>(2, 0xFF000000u)));
+    EXPECT_EQ(bytes(0) + bytes(1) + bytes(2), "0a141eff" "c86432ff" "000000ff");
     table.Set(std::vector<QColor>{QColor(1, 2, 3), QColor()});
-    EXPECT_EQ(entry(0), (std::vector<int>{1, 2, 3, 255}));
-    EXPECT_EQ((std::vector<quint32>{table[1], table[3]}), (std::vector<quint32>(2, 0xFF000000u)));
+    EXPECT_EQ(bytes(0) + bytes(1) + bytes(255), "010203ff" "000000ff" "000000ff");
 }
