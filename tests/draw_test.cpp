@@ -1,3 +1,4 @@
+#include "glpainter.h"
 #include "support/render_fixture.h"
 
 #include <GL/gl.h>
@@ -19,6 +20,19 @@ GL::GLPolygon Polygon(const GL::GLFillStyle& fill, const std::vector<QPointF>& o
 }
 
 GL::GLFillStyle Solid(const QColor& colour) { return GL::GLFillStyle(GL::eFillSolid, colour, QColor()); }
+
+GL::GLPolygon Box(float x, float y, float w, float h, const GL::GLFillStyle& fill)
+{
+    GL::GLPolygon p = Polygon(fill);
+    p.SetRect(x, y, w, h);
+    return p;
+}
+
+void DrawBox(GL& surface, float x, float y, float w, float h, const GL::GLFillStyle& fill)
+{
+    GL::GLPolygon p = Box(x, y, w, h, fill);
+    surface.DrawPolygon(p, false);
+}
 
 // Draws inside the frame and checks that the drawing left the GL state as it found it and raised no error.
 void Checked(const std::function<void()>& draw)
@@ -50,22 +64,19 @@ TEST(Records, LinesRunOnePixelLongerAndPolygonBoxesReachBeyondAMillionPixels)
     EXPECT_EQ(QRectF(p.Left(), p.Top(), p.Width(), p.Height()), QRectF(1e6, 1e6, -2e6, -2e6));
     p.SetRect(1, 2, 10, 20);
     EXPECT_EQ(std::vector<float>(p.VertexData(), p.VertexData() + 8), (std::vector<float>{1, 22, 1, 2, 11, 2, 11, 22}));
-    p.SetRecalcDone();
-    p.SetRect(1, 2, 10, 20);
+    p.SetRecalcDone(), p.SetRect(1, 2, 10, 20);
     EXPECT_FALSE(p.NeedsRecalc());
     p.SetRect(1, 2, 10, 21);
     EXPECT_TRUE(p.NeedsRecalc());
     p.SetRect(2e6f, 3e6f, 5e6f, 1e6f);
     EXPECT_EQ(QRectF(p.Left(), p.Top(), p.Width(), p.Height()), QRectF(2e6, 3e6, 5e6, 1e6));
-    p.Clear();
-    p.AddVertex(-3e6f, -4e6f);
+    p.Clear(), p.AddVertex(-3e6f, -4e6f);
     EXPECT_EQ(QPointF(p.Left() + p.Width(), p.Top() + p.Height()), QPointF(-3e6, -4e6));
     // Gradient colours per vertex, from the first colour at the top, premultiplied and truncated.
     p = Polygon(GL::GLFillStyle(GL::eFillHGradient, QColor(255, 0, 0, 128), Qt::blue), {{0, 0}, {0, 10}, {0, 5}});
     p.CalcColors();
     EXPECT_EQ(p.Colors(), (std::vector<unsigned char>{128, 0, 0, 128, 0, 0, 255, 255, 64, 0, 127, 191}));
-    p.SetFillStyle(Solid(Red));
-    p.CalcColors();
+    p.SetFillStyle(Solid(Red)), p.CalcColors();
     EXPECT_TRUE(p.Colors().empty());
     // Styles: an even default width, and fills that differ only in an invalid colour differ.
     EXPECT_TRUE(GL::GLLineStyle().EvenSize() && GL::GLLineStyle(GL::eLineSolid, 3, Red).OddSize());
@@ -92,15 +103,11 @@ TEST(Draw, StylesOutlinesGradientsAndBitmapsLightTheirPixels)
             triangle.SetLineStyle(GL::GLLineStyle(GL::eLineSolid, 1, Red));
             Checked([&] { w.DrawPolygon(triangle, x > 0); });
         }
-        GL::GLPolygon h = Polygon(GL::GLFillStyle(GL::eFillHGradient, QColor(255, 0, 0), QColor(0, 0, 255)));
-        GL::GLPolygon v = Polygon(GL::GLFillStyle(GL::eFillVGradient, QColor(0, 255, 0, 128), QColor(0, 255, 0, 128)));
-        h.SetRect(70, 0, 10, 50);
-        v.SetRect(55, 35, 10, 10);
+        const QColor halfGreen(0, 255, 0, 128);
         Checked([&] {
-            w.DrawPolygon(h, false);
-            w.DrawPolygon(v, false);
-            w.DrawImage(45, 45, 5, 3, bitmap);
-            w.DrawImage(0, 0, 5, 3, QImage());
+            DrawBox(w, 70, 0, 10, 50, GL::GLFillStyle(GL::eFillHGradient, Qt::red, Qt::blue));
+            DrawBox(w, 55, 35, 10, 10, GL::GLFillStyle(GL::eFillVGradient, halfGreen, halfGreen));
+            w.DrawImage(45, 45, 5, 3, bitmap), w.DrawImage(0, 0, 5, 3, QImage());
         });
     });
     ASSERT_EQ(img.format(), QImage::Format_ARGB32_Premultiplied);
@@ -116,8 +123,7 @@ TEST(Draw, StylesOutlinesGradientsAndBitmapsLightTheirPixels)
     EXPECT_TRUE(qRed(top) > 240 && qBlue(top) < 15 && qBlue(bottom) > 240 && qRed(bottom) < 15);
     expectColour(img, 60, 40, qRgba(0, 128, 0, 128));
     // The bitmap lands top row first at its rectangle.
-    expectColour(img, 45, 45, 0xFFFF0000);
-    expectColour(img, 49, 47, 0xFF00FF00);
+    expectColour(img, 45, 45, 0xFFFF0000), expectColour(img, 49, 47, 0xFF00FF00);
     EXPECT_EQ(litColumns(bitmapArea, 46), (std::vector<int>{5, 6, 7, 8, 9}));
     EXPECT_TRUE(litColumns(bitmapArea, 44).empty() && litColumns(bitmapArea, 48).empty());
 }
@@ -145,60 +151,37 @@ TEST(Draw, ConcaveAndSelfCrossingFills)
     }
 }
 
-TEST(Draw, ClipPlanesMaskLaterDrawing)
+TEST(Frame, ClipPlanesMaskLaterDrawingAndStartClearInEveryFrame)
 {
-    // Viewports are covered at every ratio by the high-DPI tests.
-    const QImage img = render(40, 40, [](TestSurface& w) {
-        GL::GLPolygon mask = Polygon(Solid(Qt::blue)), green = Polygon(Solid(Qt::green));
-        mask.SetRect(0, 30, 20, 10);
-        green.SetRect(0, 30, 40, 10);
-        Checked([&] {
-            w.WriteClipPlanes(1);
-            w.DrawPolygon(mask, false);
-            w.UseClipPlanes(1);
-            w.DrawPolygon(green, false);
-            w.DisableClipPlanes();
-        });
-    });
-    expectColour(img, 5, 35, 0xFF0000FF);
-    expectColour(img, 30, 35, 0xFF00FF00);
-    EXPECT_TRUE(litColumns(img, 29).empty());
-}
-
-TEST(Frame, ClipPlanesStartClearInEveryFrame)
-{
-    // The first frame marks the left half; the second marks a corner from inside a viewport. Only
-    // that corner may hold the fill back in the second frame: nothing of the first frame's marks,
-    // also where the viewport's scissor kept the second frame's own drawing off.
+    // The first frame marks the left half; the second marks a corner from inside a viewport, then fills
+    // everything where no mark is. Only that corner may hold the fill back: nothing of the first frame's
+    // marks, also where the viewport's scissor kept the second frame's own drawing off.
     TestSurface w;
     w.resize(40, 20);
-    const auto fill = [](TestSurface& s, int x, int y, int width, int height, const QColor& colour) {
-        GL::GLPolygon p;
-        p.SetFillStyle(GL::GLFillStyle(GL::eFillSolid, colour, QColor()));
-        p.SetRect(float(x), float(y), float(width), float(height));
-        s.DrawPolygon(p, false);
-    };
-    w.paint = [&](TestSurface& s) {
+    w.paint = [](TestSurface& s) {
         s.WriteClipPlanes(1);
-        fill(s, 0, 0, 20, 20, Qt::blue);
+        DrawBox(s, 0, 0, 20, 20, Solid(Qt::blue));
         s.DisableClipPlanes();
     };
     QImage first, second;
     ASSERT_TRUE(w.RenderToImage(&first));
-    w.paint = [&](TestSurface& s) {
-        s.BeginViewPort(30, 10, 10, 10);
-        s.WriteClipPlanes(1);
-        fill(s, 0, 0, 5, 5, Qt::blue);
-        s.EndViewPort(30, 10);
-        s.UseClipPlanes(1);
-        fill(s, 0, 0, 40, 20, Qt::green);
-        s.DisableClipPlanes();
+    w.paint = [](TestSurface& s) {
+        Checked([&] {
+            s.BeginViewPort(30, 10, 10, 10);
+            s.WriteClipPlanes(1);
+            DrawBox(s, 0, 0, 5, 5, Solid(Qt::blue));
+            s.EndViewPort(30, 10);
+            s.UseClipPlanes(1);
+            DrawBox(s, 0, 0, 40, 20, Solid(Qt::green));
+            s.DisableClipPlanes();
+        });
     };
     ASSERT_TRUE(w.RenderToImage(&second));
     expectColour(first, 5, 5, 0xFF0000FF);
-    for (const QPoint p : {QPoint(5, 5), QPoint(19, 19), QPoint(25, 5), QPoint(36, 16)})
+    for (const QPoint p : {QPoint(5, 5), QPoint(19, 19), QPoint(25, 5), QPoint(36, 16), QPoint(29, 10)})
         expectColour(second, p.x(), p.y(), 0xFF00FF00);
-    expectColour(second, 32, 12, 0xFF0000FF);
+    for (const auto& [x, y, colour] : {std::tuple(30, 10, 0xFF0000FFu), {34, 14, 0xFF0000FFu}, {35, 14, 0xFF00FF00u}})
+        expectColour(second, x, y, colour);
 }
 
 TEST(Draw, NothingIsDrawnOutsideAPaintNorBeyondTheTextureSize)
@@ -209,15 +192,10 @@ TEST(Draw, NothingIsDrawnOutsideAPaintNorBeyondTheTextureSize)
     GL::GLLines lines;
     lines.SetLineStyle(GL::GLLineStyle(GL::eLineSolid, 1, Red));
     lines.AddLine(0, 0, 10, 0);
-    GL::GLPolygon p = Polygon(GL::GLFillStyle(GL::eFillSolidConcave, Red, Red));
-    p.SetRect(0, 0, 5, 5);
+    GL::GLPolygon p = Box(0, 0, 5, 5, GL::GLFillStyle(GL::eFillSolidConcave, Red, Red));
     QImage bitmap(4, 4, QImage::Format_ARGB32);
     bitmap.fill(Qt::red);
-    const auto drawAll = [&] {
-        w.DrawLines(lines);
-        w.DrawPolygon(p, true);
-        w.DrawImage(0, 0, 4, 4, bitmap);
-    };
+    const auto drawAll = [&] { w.DrawLines(lines), w.DrawPolygon(p, true), w.DrawImage(0, 0, 4, 4, bitmap); };
     // Outside its own frame a surface draws nothing: before it has a context, between its frames,
     // and inside another surface's frame.
     drawAll();
@@ -226,6 +204,19 @@ TEST(Draw, NothingIsDrawnOutsideAPaintNorBeyondTheTextureSize)
     drawAll();
     EXPECT_EQ(render(20, 20, [&](TestSurface&) { drawAll(); }), render(20, 20, [](TestSurface&) {}));
     EXPECT_TRUE(errors.vLogged.empty());
+    // A painter made outside a frame says so, once, and its drawing does nothing.
+    {
+        TestSurface idle;
+        GLPainter painter(&idle);
+        painter.setPen(QPen(QColor())), painter.drawLine(0, 0, 10, 10);
+        painter.drawText(QRect(0, 0, 20, 20), Qt::AlignCenter, "x"), painter.restore();
+    }
+    ASSERT_EQ(errors.vLogged.size(), 1u);
+    const RecordingErrorHandler::Entry& e = errors.vLogged[0];
+    EXPECT_EQ(QStringList({e.sMessage, e.sFunction, e.sClass}),
+              QStringList({"GLPainter outside of paint event", "GLPainter::GLPainter", "GLFrameWidget"}));
+    render(20, 20, [](TestSurface& s) { GLPainter inside(&s); });
+    EXPECT_EQ(errors.vLogged.size(), 1u) << "a painter inside a frame is not reported";
 
     QImage wide(w.GetMaxTextureSize() + 1, 1, QImage::Format_ARGB32);
     wide.fill(Qt::red);

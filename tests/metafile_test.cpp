@@ -20,8 +20,6 @@ QImage Paint(const Draw& draw, GLMetaFile* target = nullptr)
     });
 }
 
-QImage Replay(GLMetaFile& metafile) { return Paint([&](GLPainter& p) { p.drawMetaFile(metafile); }); }
-
 std::vector<int> Kinds(const GLMetaFile& m)
 {
     std::vector<int> kinds;
@@ -32,37 +30,6 @@ std::vector<int> Kinds(const GLMetaFile& m)
 
 } // namespace
 
-TEST(MetaFile, ReplaysRepeatAndCopiesOutliveTheirSourceWhileMovesEmptyIt)
-{
-    const Draw legend = [](GLPainter& p) {
-        p.setPen(QPen(Qt::yellow));
-        p.drawLine(2, 2, 60, 2);
-        p.rotate(10);
-        p.drawRect(4, 8, 20, 12);
-        p.drawText(5, 45, "Legend");
-        p.drawText(QRect(0, 50, 80, 14), Qt::AlignRight, QString::fromUtf8("\xce\xb1\xce\xb2"));
-    };
-    const QImage direct = Paint(legend), blank = Paint([](GLPainter&) {});
-    auto metafile = std::make_unique<GLMetaFile>();
-    Paint(legend, metafile.get());
-    EXPECT_EQ(Replay(*metafile), direct);
-    EXPECT_EQ(Replay(*metafile), direct);
-    GLMetaFile constructed(*metafile), assigned;
-    assigned = *metafile;
-    metafile.reset();
-    EXPECT_EQ(Replay(constructed), direct);
-    EXPECT_EQ(Replay(assigned), direct);
-    GLMetaFile moved(std::move(assigned));
-    EXPECT_TRUE(assigned.Commands().empty() && assigned.Lines().empty() && assigned.Polygons().empty() &&
-                assigned.Texts().empty());
-    EXPECT_EQ(Replay(assigned), blank);
-    EXPECT_EQ(Replay(moved), direct);
-    constructed = std::move(moved);
-    GLMetaFile& self = constructed;
-    constructed = std::move(self);
-    EXPECT_EQ(Replay(constructed), direct);
-}
-
 // A restore pops where its save pushed, pushes beyond the GL matrix stack are not popped, and a
 // replay closes what its metafile left open: the caller's transform survives all of them.
 TEST(MetaFile, TransformsStayBalancedAcrossTargetSwitchesAndReplays)
@@ -71,15 +38,13 @@ TEST(MetaFile, TransformsStayBalancedAcrossTargetSwitchesAndReplays)
     // since; nothing is recorded for it, but it ends the line batch. begin(nullptr) draws directly again.
     GLMetaFile metafile;
     const QImage switched = Paint([&](GLPainter& p) {
-        p.setPen(QPen(Qt::red)); p.save(); p.translate(10, 10);
-        p.begin(&metafile); p.setPen(QPen(Qt::blue)); p.drawLine(0, 0, 5, 0);
-        p.restore(); p.drawLine(0, 5, 5, 5);
-        p.begin(nullptr); p.fillRect(QRect(0, 0, 2, 2), QBrush(Qt::white));
+        p.setPen(QPen(Qt::red)), p.save(), p.translate(10, 10);
+        p.begin(&metafile), p.setPen(QPen(Qt::blue)), p.drawLine(0, 0, 5, 0), p.restore(), p.drawLine(0, 5, 5, 5);
+        p.begin(nullptr), p.fillRect(QRect(0, 0, 2, 2), QBrush(Qt::white));
     });
     ASSERT_EQ(Kinds(metafile), (std::vector<int>{M::eLines, M::eLines}));
     EXPECT_EQ(metafile.Lines()[1].LineStyle().FgColor(), QColor(Qt::red));
-    expectColour(switched, 0, 0, 0xFFFFFFFF);
-    expectColour(switched, 10, 10, 0);
+    expectColour(switched, 0, 0, 0xFFFFFFFF), expectColour(switched, 10, 10, 0);
 
     // A painter without a widget records, but has no fonts to measure text by. A push into an
     // earlier target is left open there rather than popped into the new one; end() pops
@@ -99,8 +64,8 @@ TEST(MetaFile, TransformsStayBalancedAcrossTargetSwitchesAndReplays)
     GLMetaFile empty, shifted;
     Paint([](GLPainter& p) { p.translate(10, 10); }, &shifted);
     const QImage img = Paint([&](GLPainter& p) {
-        p.translate(5, 5); p.drawMetaFile(empty); p.fillRect(QRect(0, 0, 2, 2), QBrush(Qt::white));
-        p.translate(-5, -5); p.drawMetaFile(shifted);
+        p.translate(5, 5), p.drawMetaFile(empty), p.fillRect(QRect(0, 0, 2, 2), QBrush(Qt::white));
+        p.translate(-5, -5), p.drawMetaFile(shifted);
         for (int i = 0; i < 40; ++i)
             p.drawMetaFile(open);
         p.fillRect(QRect(30, 30, 2, 2), QBrush(Qt::white));
@@ -109,7 +74,7 @@ TEST(MetaFile, TransformsStayBalancedAcrossTargetSwitchesAndReplays)
         expectColour(img, x, y, colour);
     // Copied into another metafile, the open run is closed as well.
     GLMetaFile copy;
-    orphan.begin(&copy); orphan.drawMetaFile(open);
+    orphan.begin(&copy), orphan.drawMetaFile(open);
     EXPECT_EQ(Kinds(copy), (std::vector<int>{push, push, M::eTranslate, pop, pop}));
 }
 
@@ -125,12 +90,10 @@ TEST(MetaFile, RectanglesAndTextsBeyondTheIntRangeClampInsteadOfWrapping)
         p.drawText(QRect(QPoint(INT_MAX - 5, 0), QPoint(INT_MAX, 10)), Qt::AlignLeft, "wide", &bounds);
         measured = p.boundingRect(QRect(QPoint(-big, -big), QPoint(big, big)), Qt::AlignRight | Qt::AlignBottom, "x");
     }, &metafile);
-    ASSERT_EQ(metafile.Polygons().size(), 2u);
+    ASSERT_TRUE(metafile.Polygons().size() == 2u && metafile.Texts().size() == 2u);
     EXPECT_FLOAT_EQ(metafile.Polygons()[0].Width(), float(INT_MAX));
     EXPECT_FLOAT_EQ(metafile.Polygons()[1].Height(), float(INT_MAX));
-    ASSERT_EQ(metafile.Texts().size(), 2u);
     EXPECT_LT(metafile.Texts()[0].Y(), 0.0f);
     EXPECT_EQ(std::make_pair(bounds.left(), bounds.right()), std::make_pair(INT_MAX - 5, INT_MAX));
-    EXPECT_EQ(measured.bottomRight(), QPoint(big, big));
-    EXPECT_GT(measured.left(), 0);
+    EXPECT_TRUE(measured.bottomRight() == QPoint(big, big) && measured.left() > 0) << measured.left();
 }

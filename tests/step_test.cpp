@@ -17,8 +17,7 @@ using Runs = std::vector<std::pair<int, int>>;
 
 namespace
 {
-const QColor Red(255, 0, 0);
-const QColor Green(0, 255, 0);
+const QColor Red(255, 0, 0), Green(0, 255, 0);
 
 void SetSamples(GL::GLStepLine& line, const Samples& samples) { line.SetData(samples.data(), int(samples.size())); }
 
@@ -194,18 +193,15 @@ TEST(StepDraw, TraceAndAreaLandOnTheirRows)
     GL::GLStepArea area;
     FillBelow(area, line);
     TestSurface idle; // drawing before any context exists does nothing
-    idle.DrawStepLine(line); idle.DrawStepArea(area);
+    idle.DrawStepLine(line), idle.DrawStepArea(area);
     const QImage trace = render(64, 32, [&](TestSurface& w) { w.DrawStepLine(line); });
     const QImage fill = render(64, 32, [&](TestSurface& w) { w.DrawStepArea(area); });
     // The trace holds row 18 from column 4 to the riser at 28 and row 10 from there to 51; the fill,
     // shifted by 0.49 like any fill, covers rows 10..17 right of the riser and 18..25 (level 0) throughout.
     for (int row = 0; row < 32; ++row) {
-        Runs line = row == 10 ? Runs{{28, 51}} : row == 18 ? Runs{{4, 28}} : Runs{};
-        if (row > 10 && row < 18)
-            line = {{28, 28}};
-        EXPECT_EQ(LitRuns(trace, row), line) << "trace row " << row;
-        const Runs area = row < 10 || row > 25 ? Runs{} : Runs{{row < 18 ? 28 : 4, 51}};
-        EXPECT_EQ(LitRuns(fill, row), area) << "fill row " << row;
+        const Runs riser = row > 10 && row < 18 ? Runs{{28, 28}} : Runs{};
+        EXPECT_EQ(LitRuns(trace, row), (row == 10 ? Runs{{28, 51}} : row == 18 ? Runs{{4, 28}} : riser)) << row;
+        EXPECT_EQ(LitRuns(fill, row), (row < 10 || row > 25 ? Runs{} : Runs{{row < 18 ? 28 : 4, 51}})) << row;
     }
     expectColour(trace, 10, 18, 0xFFFF0000);
     expectColour(fill, 30, 20, 0xFF00FF00);
@@ -229,22 +225,16 @@ TEST(StepDraw, TraceAndAreaLandOnTheirRows)
 
 TEST(StepDraw, EachPeakLandsWhereTheScreenAxisMapsItsValue)
 {
-    // 200-pixel screen axes with a skip or showing only part of the trace axis; the spectrum
-    // display's 4096 bins zoomed to 120..250 are dense on screen, and the far traces go beyond the
-    // 16-bit vertex x, with and without axes (then spread over the rectangle). A peak is a few
-    // samples at the top row, held over the interval after each.
-    // Traces of `samples` samples on a trace axis of `pixels` pixels, peaks `width` samples wide, both
-    // axes up to `max`; without a screen axis there are no axes.
-    struct Case { const char* name; int samples, pixels, width; double max; void (*screen)(axisDefinition&);
-                  std::vector<int> peaks; };
+    // Traces of `samples` samples on a trace axis of `pixels` pixels, peaks of `width` samples at the top
+    // row, both axes up to `max`, drawn through a 200-pixel screen axis with a skip or a zoom. The zoomed
+    // spectrum is dense on screen; the far traces go beyond the 16-bit vertex x, with and without axes
+    // (then spread over the rectangle).
+    using Screen = void (*)(axisDefinition&);
+    struct Case { const char* name; int samples, pixels, width; double max; Screen screen; std::vector<int> peaks; };
     const Case cases[] = {
         {"a skip", 100, 100, 1, 99.0, [](axisDefinition& a) { a.AddSkip(40.0, 60.0, true); }, {30, 75}},
         {"zoomed", 100, 100, 1, 99.0, [](axisDefinition& a) { a.zoom(20.0, 80.0); }, {30, 70}},
-        {"zoomed with a skip", 100, 100, 1, 99.0,
-         [](axisDefinition& a) {
-             a.AddSkip(40.0, 60.0, true);
-             a.zoom(20.0, 90.0);
-         },
+        {"zoomed with a skip", 100, 100, 1, 99.0, [](axisDefinition& a) { a.AddSkip(40, 60, true), a.zoom(20, 90); },
          {30, 75}},
         {"zoomed spectrum", 4096, 4096, 3, 1000.0, [](axisDefinition& a) { a.zoom(120.0, 250.0); }, {532, 800}},
         {"zoomed far trace", 65536, 8192, 160, 65535.0, [](axisDefinition& a) { a.zoom(30000.0, 50000.0); },
@@ -268,18 +258,19 @@ TEST(StepDraw, EachPeakLandsWhereTheScreenAxisMapsItsValue)
         GL::GLStepArea area;
         FillBelow(area, line);
         for (bool asArea : {false, true}) {
-            const QImage img =
-                render(200, 64, [&](TestSurface& w) { asArea ? w.DrawStepArea(area) : w.DrawStepLine(line); });
-            // One run on the top row per peak, each starting at its peak's pixel (within one: the
-            // trace is placed through sections rounded to whole pixels).
-            const Runs top = LitRuns(img, 0);
-            EXPECT_EQ(top.size(), c.peaks.size()) << c.name << (asArea ? " area" : " line");
-            for (size_t k = 0; k < std::min(top.size(), c.peaks.size()); ++k) {
+            // One run on the top row per peak, each starting at its peak's pixel (within one: the trace
+            // is placed through sections rounded to whole pixels).
+            const Runs top = LitRuns(render(200, 64, [&](TestSurface& w) {
+                asArea ? w.DrawStepArea(area) : w.DrawStepLine(line);
+            }), 0);
+            SCOPED_TRACE(std::string(c.name) + (asArea ? " area" : " line"));
+            ASSERT_EQ(top.size(), c.peaks.size());
+            for (size_t k = 0; k < top.size(); ++k) {
                 const int peak = c.peaks[k];
                 const double value =
                     c.screen ? source.PixelToValue(int(qint64(peak) * c.pixels / c.samples), nullptr, false) : peak;
                 const double pixel = c.screen ? screen.ValueToPixel(value, nullptr, false) : value * 200 / c.samples;
-                EXPECT_NEAR(top[k].first, pixel, 1) << c.name << (asArea ? " area" : " line") << ", peak at " << value;
+                EXPECT_NEAR(top[k].first, pixel, 1) << "peak at " << value;
             }
         }
     }
@@ -301,24 +292,18 @@ TEST(StepDraw, DrawSectionsBelowThreePixelsAreLeftOut)
 
 TEST(StepDraw, DenseTracesLightThePixelsOfTheirStripOrQuads)
 {
-    // Random traces of 2 to 12 samples per pixel column with random pens, drawn by the surface and
-    // then, in the next frame at the same place, by GL itself as one line strip (or quads) through
-    // the record's vertices, set up as a line style or fill sets it up. Only GL's own primitives are
-    // an honest reference: a sparser trace is another picture, and a library switch that forces
-    // the strip would compare the library with itself.
+    // Random traces of 2 to 12 samples per pixel column with random pens, drawn by the surface and then,
+    // in the next frame at the same place, by GL itself as one line strip (or quads) through the record's
+    // vertices, set up as a line style or fill sets it up. Only GL's own primitives are an honest
+    // reference: a sparser trace is another picture.
     const auto reference = [](TestSurface& w, const GL::GLStepLine& line, const GL::GLStepArea* area) {
         const QColor& colour = area ? area->FillStyle().FgColor() : line.LineStyle().FgColor();
         const int size = line.LineStyle().Size();
         const float a = float(colour.alpha());
         glColor4f(colour.red() * a / 65025.0f, colour.green() * a / 65025.0f, colour.blue() * a / 65025.0f, a / 255.0f);
-        if (colour.alpha() != 255) {
-            glEnable(GL_BLEND);
-            glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
-        }
-        if (!area && line.LineStyle().LineStyle() == GL::eLineDotted) {
-            glEnable(GL_LINE_STIPPLE);
-            glLineStipple(size, 0x1111);
-        }
+        glEnable(GL_BLEND), glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+        if (!area && line.LineStyle().LineStyle() == GL::eLineDotted)
+            glEnable(GL_LINE_STIPPLE), glLineStipple(size, 0x1111);
         glLineWidth(float(size));
         glPushMatrix();
         if (area)
@@ -327,14 +312,10 @@ TEST(StepDraw, DenseTracesLightThePixelsOfTheirStripOrQuads)
             glTranslatef(w.m_fLineOffsetX, w.m_fLineOffsetY, 0);
         glTranslatef(float(line.X()), float(line.Y()), 0);
         glScalef(float(line.Width()) / float(line.SampleCount()), 1, 1);
-        glEnableClientState(GL_VERTEX_ARRAY);
         const Verts& v = area ? area->Vertices() : line.Vertices();
-        glVertexPointer(2, GL_SHORT, 0, v.data());
+        glEnableClientState(GL_VERTEX_ARRAY), glVertexPointer(2, GL_SHORT, 0, v.data());
         glDrawArrays(area ? GL_QUADS : GL_LINE_STRIP, 0, GLsizei(v.size() / 2));
-        glDisableClientState(GL_VERTEX_ARRAY);
-        glPopMatrix();
-        glDisable(GL_LINE_STIPPLE);
-        glDisable(GL_BLEND);
+        glPopMatrix(), glDisableClientState(GL_VERTEX_ARRAY), glDisable(GL_LINE_STIPPLE), glDisable(GL_BLEND);
     };
     // What a step drawing must leave as it found it: the model-view matrix, blending, stipple, arrays.
     const auto state = [] {
@@ -365,11 +346,10 @@ TEST(StepDraw, DenseTracesLightThePixelsOfTheirStripOrQuads)
         area.SetFillStyle(GL::GLFillStyle(GL::eFillSolid, colour, QColor()));
         levelFirst ? area.Connect(level, &line) : area.Connect(&line, level);
         std::ostringstream input;
-        input << "round " << round << ": " << (asArea ? "area " : dotted ? "dotted line " : "solid line ")
-              << (asArea ? (levelFirst ? "from " : "down to ") + std::to_string(level) : std::to_string(size) + " px")
-              << ", rgba " << colour.red() << "," << colour.green() << "," << colour.blue() << "," << alpha
-              << ", style " << style << ", rect " << line.X() << "," << line.Y() << " " << width << "x" << height
-              << ", samples:";
+        input << "round " << round << ": " << (asArea ? levelFirst ? "area from " : "area down to " : "line, width ")
+              << (asArea ? level : size) << (dotted && !asArea ? " dotted" : "") << ", colour "
+              << colour.name(QColor::HexArgb).toStdString() << ", style " << style << ", rect " << line.X() << ","
+              << line.Y() << " " << width << "x" << height << ", samples:";
         for (unsigned char s : samples)
             input << ' ' << int(s);
         QImage drawn, expected;

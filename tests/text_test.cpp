@@ -16,9 +16,7 @@ namespace
 QFont TestFont(int pixels)
 {
     QFont font("DejaVu Sans");
-    font.setPixelSize(pixels);
-    font.setHintingPreference(QFont::PreferFullHinting);
-    font.setKerning(false);
+    font.setPixelSize(pixels), font.setHintingPreference(QFont::PreferFullHinting), font.setKerning(false);
     return font;
 }
 
@@ -28,10 +26,7 @@ GL::GLText Label(const QString& text, const QFont& font, float x, float y, GLFra
                  const QColor& color = Qt::white)
 {
     GL::GLText t;
-    t.SetFont(font, widget);
-    t.SetText(text, widget);
-    t.SetColor(color);
-    t.SetPos(x, y);
+    t.SetFont(font, widget), t.SetText(text, widget), t.SetColor(color), t.SetPos(x, y);
     return t;
 }
 
@@ -92,8 +87,7 @@ TEST(Text, AtlasAndPooledTextMatchQPainterUprightColouredAndFlipped)
                 EXPECT_EQ(t.IsLatin1(), i == 0);
                 EXPECT_EQ(QSizeF(w.GetTextExtent(t).Width(), w.GetTextExtent(t).Height()), QSizeF(boxes[i].size()));
                 EXPECT_TRUE(w.GetTextAscent(t) == metrics.ascent() && w.GetTextHeight(t) == metrics.height());
-                if (i == 1)
-                    EXPECT_EQ(t.BoundingRect(), bounds);
+                EXPECT_TRUE(i == 0 || t.BoundingRect() == bounds);
                 w.DrawTextW(t, true, nullptr);
                 painter.setFont(fonts[i]), painter.drawText(pens[i], texts[i]);
             }
@@ -118,32 +112,6 @@ TEST(Text, AtlasAndPooledTextMatchQPainterUprightColouredAndFlipped)
     }
 }
 
-TEST(Text, ControlCharactersInvalidColoursAndInvisibleLabels)
-{
-    const QImage withTab = DrawLabel(QString::fromLatin1("A\tB"));
-    EXPECT_EQ(withTab, DrawLabel("A B")) << "control characters draw as spaces";
-    EXPECT_NE(withTab, DrawLabel("AB"));
-    EXPECT_EQ(LitPixels(DrawLabel(QString::fromLatin1("\x01\x1f"))), 0);
-    const QImage invalid = DrawLabel("Ink", QColor());
-    EXPECT_EQ(invalid, DrawLabel("Ink", Qt::black)) << "an invalid colour is what QColor reports for it: opaque black";
-    EXPECT_GT(LitPixels(invalid), 20);
-    EXPECT_GT(LitPixels(DrawLabel("Hidden", QColor(255, 255, 255, 10))), 0) << "any alpha above 0 draws";
-
-    // Fully transparent and empty text build no quads and draw neither text nor background.
-    int layouts = -1;
-    const QImage img = render(80, 24, [&](TestSurface& w) {
-        GL::GLText clear = Label("Hidden", TestFont(16), 2, 2, &w, QColor(255, 255, 255, 0));
-        GL::GLText empty = Label("", TestFont(16), 2, 2, &w);
-        for (GL::GLText* t : {&clear, &empty}) {
-            t->SetFillStyle(GL::GLFillStyle(GL::eFillSolid, Qt::red, Qt::red));
-            w.DrawTextW(*t, true, nullptr);
-        }
-        layouts = w.TextLayoutCount();
-    });
-    EXPECT_EQ(LitPixels(img), 0);
-    EXPECT_EQ(layouts, 0);
-}
-
 TEST(Text, BatchModeSharesTheBoundAtlasAndMatchesStandaloneWhichRestoresTheState)
 {
     unsigned int slot = 0;
@@ -160,10 +128,8 @@ TEST(Text, BatchModeSharesTheBoundAtlasAndMatchesStandaloneWhichRestoresTheState
                 glEnable(GL_BLEND), glEnable(GL_ALPHA_TEST), glEnable(GL_TEXTURE_2D);
                 glEnableClientState(GL_VERTEX_ARRAY), glEnableClientState(GL_TEXTURE_COORD_ARRAY);
             }
-            for (int i = 0; i < 2; ++i) {
-                w.DrawTextW(texts[i], !batch, batch ? &slot : nullptr);
-                glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound[i]);
-            }
+            for (int i = 0; i < 2; ++i)
+                w.DrawTextW(texts[i], !batch, batch ? &slot : nullptr), glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound[i]);
             EXPECT_EQ(bool(glIsEnabled(GL_TEXTURE_2D)), batch) << "batch mode leaves the caller's state on";
             if (batch) {
                 glPopClientAttrib(), glPopAttrib();
@@ -182,10 +148,9 @@ TEST(Text, BatchModeSharesTheBoundAtlasAndMatchesStandaloneWhichRestoresTheState
     for (auto [x, y, colour] : {std::tuple{10, 5, 0xFF0000FFu}, {right, bottom, 0xFF0000FFu}, {right + 1, bottom, 0u},
                                 {10, bottom + 1, 0u}, {9, 5, 0u}})
         expectColour(standalone, x, y, colour);
-    int white = 0;
-    for (int x = 10; x <= right; ++x)
-        white += qRed(standalone.pixel(x, 13)) > 200 ? 1 : 0;
-    EXPECT_GT(white, 0) << "where the glyphs are, white is laid over the blue";
+    const auto row = litColumns(standalone, 13);
+    EXPECT_TRUE(std::any_of(row.begin(), row.end(), [&](int x) { return qRed(standalone.pixel(x, 13)) > 200; }))
+        << "where the glyphs are, white is laid over the blue";
 }
 
 TEST(Text, UnchangedTextIsNotLaidOutAgainAndPooledTexturesAreReused)
@@ -194,10 +159,7 @@ TEST(Text, UnchangedTextIsNotLaidOutAgainAndPooledTexturesAreReused)
     std::vector<int> layouts, textures;
     render(200, 60, [&](TestSurface& w) {
         GL::GLText t = Label("static", font, 2, 2, &w), g = Label(Greek, font, 2, 30, &w);
-        auto step = [&](GL::GLText& text) {
-            w.DrawTextW(text, true, nullptr);
-            layouts.push_back(w.TextLayoutCount());
-        };
+        auto step = [&](GL::GLText& text) { w.DrawTextW(text, true, nullptr), layouts.push_back(w.TextLayoutCount()); };
         step(t), step(t);                                                         // built once: 1, 1
         t.SetPos(2, 2), t.SetText("static", &w), t.SetColor(Qt::white), step(t); // the same values: 1
         t.SetPos(3, 2), step(t);                                                  // 2
@@ -211,14 +173,9 @@ TEST(Text, UnchangedTextIsNotLaidOutAgainAndPooledTexturesAreReused)
         // An unlinked pooled texture goes to the next text of its size class.
         GL::GLText b = Label(QString::fromUtf8("Ωμέγα ψιλόν δέλτα"), font, 2, 20, &w);
         GL::GLText c = Label(QString::fromUtf8("Ζήτα θήτα ιώτα κ"), font, 2, 40, &w);
-        w.DrawTextW(b, true, nullptr);
-        textures.push_back(TextureCount()); // b has a texture of its own
-        g.Unlink();
-        w.DrawTextW(c, true, nullptr);
-        textures.push_back(TextureCount()); // c takes g's
-        {
-            GL::GLText copy = b;
-        } // the copy's destruction unlinks the shared texture ...
+        w.DrawTextW(b, true, nullptr), textures.push_back(TextureCount()); // b has a texture of its own
+        g.Unlink(), w.DrawTextW(c, true, nullptr), textures.push_back(TextureCount()); // c takes g's
+        (void)GL::GLText(b); // a copy's destruction unlinks the shared texture ...
         step(b); // ... so b renders itself anew into a free texture: 10, after b's and c's first layouts
         textures.push_back(TextureCount());
     });
@@ -232,18 +189,15 @@ TEST(Text, TextOutlivesItsWidgetAndBadInputGetsDefinedAnswers)
     const QFont font = TestFont(14);
     GL::GLText latin, greek;
     QImage first;
-    auto draw = [&](TestSurface& s, GL::GLText& a, GL::GLText& b) {
-        s.DrawTextW(a, true, nullptr);
-        s.DrawTextW(b, true, nullptr);
+    const auto draw = [](TestSurface& s, GL::GLText& a, GL::GLText& b) {
+        s.DrawTextW(a, true, nullptr), s.DrawTextW(b, true, nullptr);
     };
     {
         auto w = std::make_unique<TestSurface>();
         w->resize(200, 40);
-        latin = Label("moved", font, 2, 2, w.get());
-        greek = Label(Greek, font, 2, 20, w.get());
+        latin = Label("moved", font, 2, 2, w.get()), greek = Label(Greek, font, 2, 20, w.get());
         draw(*w, latin, greek); // outside a frame: nothing is laid out, measuring works
-        EXPECT_EQ(w->TextLayoutCount(), 0);
-        EXPECT_EQ(w->GetTextExtent(latin).Height(), QFontMetrics(font).height());
+        EXPECT_TRUE(w->TextLayoutCount() == 0 && w->GetTextExtent(latin).Height() == QFontMetrics(font).height());
         w->paint = [&](TestSurface& s) { draw(s, latin, greek); };
         ASSERT_TRUE(w->RenderToImage(&first));
     } // the widget, its fonts and its pool go; the texts keep stale references
@@ -255,8 +209,7 @@ TEST(Text, TextOutlivesItsWidgetAndBadInputGetsDefinedAnswers)
     EXPECT_GT(LitPixels(fresh), 100);
     EXPECT_EQ(first, fresh) << "the frame after drawing outside one";
     EXPECT_EQ(second, fresh) << "on another widget";
-    latin.Unlink();
-    greek.Unlink();
+    latin.Unlink(), greek.Unlink();
 
     // Wider than the largest size class: no texture, nothing drawn.
     const QString wide = Greek.repeated(100000 / Greek.size() + 1).left(100000);
@@ -264,16 +217,31 @@ TEST(Text, TextOutlivesItsWidgetAndBadInputGetsDefinedAnswers)
     const QImage tooWide = render(64, 20, [&](TestSurface& w) {
         GL::GLText t = Label(wide, TestFont(12), 0, 0, &w);
         ASSERT_GT(t.BoundingRect().width(), 4 << 15);
-        w.DrawTextW(t, true, nullptr);
-        textures = TextureCount();
+        w.DrawTextW(t, true, nullptr), textures = TextureCount();
     });
-    EXPECT_EQ(textures, 0);
-    EXPECT_EQ(LitPixels(tooWide), 0);
+    EXPECT_TRUE(textures == 0 && LitPixels(tooWide) == 0) << textures;
     // Without a widget, text beyond Latin-1 is measured for the screen, which here has the same resolution.
     GL::GLText measured;
-    measured.SetFont(font, nullptr);
-    measured.SetText(Greek, nullptr);
+    measured.SetFont(font, nullptr), measured.SetText(Greek, nullptr);
     const QRect screen = QFontMetrics(font).boundingRect(QRect(0, 0, -1, -1), Qt::AlignLeft | Qt::AlignTop, Greek);
     EXPECT_EQ(measured.BoundingRect(), screen.adjusted(0, 0, 1, 0));
+    // Control characters, invalid colours and invisible labels.
+    const QImage withTab = DrawLabel(QString::fromLatin1("A\tB")), invalid = DrawLabel("Ink", QColor());
+    EXPECT_EQ(withTab, DrawLabel("A B")) << "control characters draw as spaces";
+    EXPECT_NE(withTab, DrawLabel("AB"));
+    EXPECT_EQ(LitPixels(DrawLabel(QString::fromLatin1("\x01\x1f"))), 0);
+    EXPECT_EQ(invalid, DrawLabel("Ink", Qt::black)) << "an invalid colour is what QColor reports for it: opaque black";
+    EXPECT_GT(LitPixels(invalid), 20);
+    EXPECT_GT(LitPixels(DrawLabel("Hidden", QColor(255, 255, 255, 10))), 0) << "any alpha above 0 draws";
+    // Fully transparent and empty text build no quads and draw neither text nor background.
+    int layouts = -1;
+    const QImage img = render(80, 24, [&](TestSurface& w) {
+        GL::GLText texts[2] = {Label("Hidden", TestFont(16), 2, 2, &w, QColor(255, 255, 255, 0)),
+                               Label("", TestFont(16), 2, 2, &w)};
+        for (GL::GLText& t : texts)
+            t.SetFillStyle(GL::GLFillStyle(GL::eFillSolid, Qt::red, Qt::red)), w.DrawTextW(t, true, nullptr);
+        layouts = w.TextLayoutCount();
+    });
+    EXPECT_TRUE(LitPixels(img) == 0 && layouts == 0) << layouts;
     EXPECT_TRUE(errors.vLogged.empty());
 }
