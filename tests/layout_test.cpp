@@ -3,98 +3,14 @@
 #include "support/render_fixture.h"
 
 #include <QWidget>
+#include <cmath>
 #include <gtest/gtest.h>
-#include <random>
-#include <sstream>
 
 using GLBW = GLBaseWidget;
 using GL = GLFrameWidget;
 using Ints = std::vector<int>;
 
-namespace
-{
 const int Max = GLBW::ciMaxCoord;
-
-GLLayoutVector Entries(const std::vector<GLLayoutEntry>& entries)
-{
-    GLLayoutVector v;
-    v.m_Entries = entries;
-    return v;
-}
-
-Ints Sizes(const GLLayoutVector& v)
-{
-    Ints sizes;
-    for (const GLLayoutEntry& e : v.m_Entries)
-        sizes.push_back(e.m_iSize);
-    return sizes;
-}
-} // namespace
-
-// Sizes follow the zooms within the limits (maxima cut to the limit), then every zoom becomes the
-// entry's share of its maximum. A split moves the entries next to the boundary first.
-TEST(Distribute, SharesByZoomWithinLimits)
-{
-    const std::vector<GLLayoutEntry> free3(3, {0, 2, Max, 1.0}), tight = {{0, 50, 80, 1.0}, {0, 40, 90, 1.0}},
-                                     small(2, {0, 2, 1000, 0.1});
-    const struct
-    {
-        std::vector<GLLayoutEntry> entries;
-        int target, limit;
-        bool forward, backward;
-        Ints sizes;
-        double lastZoom;
-    } cases[] = {{free3, 100, 100, false, false, {33, 33, 34}, 0.34},
-                 {{{0, 2, Max, 1.0}, {0, 2, Max, 0.5}}, 300, 300, false, false, {199, 101}, 101.0 / 300},
-                 {tight, 60, 1000, false, false, {50, 40}, 40.0 / 90}, // below the minima: every minimum
-                 {tight, 500, 1000, false, false, {80, 90}, 1.0},      // beyond the maxima: every maximum
-                 {small, 100, 200, true, false, {80, 20}, 0.1},        // forward grows the first entry first
-                 {small, 100, 200, false, true, {20, 80}, 0.4}};
-    for (const auto& c : cases) {
-        GLLayoutVector v = Entries(c.entries);
-        v.Distribute(c.target, c.limit, c.forward, c.backward);
-        EXPECT_EQ(Sizes(v), c.sizes) << "target " << c.target << " forward " << c.forward << c.backward;
-        EXPECT_DOUBLE_EQ(v.m_Entries.back().m_dZoom, c.lastZoom) << "target " << c.target;
-    }
-    GLLayoutVector sum = Entries({{80, 50, 80, 1.0}, {90, 40, 90, 1.0}, {0, 2, Max, 1.0}, {5, 2, 300, 1.0}});
-    sum.Sum();
-    EXPECT_EQ(Ints({sum.m_iSize, sum.m_iMinimum, sum.m_iMaximum}), Ints({175, 94, Max})) << "an unbounded entry";
-
-    GLLayoutVector before = Entries({{0, 20, Max, 0.25}, {0, 20, Max, 0.25}}), after = before;
-    TestLayout::CalcSplit(before, after, 150, 400);
-    EXPECT_EQ(Sizes(before), Ints({100, 50}));
-    EXPECT_EQ(Sizes(after), Ints({150, 100}));
-}
-
-TEST(Distribute, RandomEntrySetsStayWithinLimitsAndReachReachableTargets)
-{
-    std::mt19937 rng(20261206);
-    std::uniform_int_distribution<int> count(1, 7), minimum(2, 120), extra(0, 400), target(-10, 2000), mode(0, 2);
-    std::uniform_real_distribution<double> zoom(0.0, 3.0);
-    for (int round = 0; round < 2000; ++round) {
-        GLLayoutVector v;
-        std::ostringstream input;
-        for (int i = 0, n = count(rng); i < n; ++i) {
-            const int lo = minimum(rng), hi = extra(rng) % 5 == 0 ? Max : lo + extra(rng);
-            v.m_Entries.push_back({0, lo, hi, zoom(rng)});
-            input << "(" << lo << "," << hi << "," << v.m_Entries.back().m_dZoom << ")";
-        }
-        const int t = target(rng), limit = std::max(t, 1) + extra(rng), m = mode(rng);
-        input << " target " << t << " limit " << limit << " mode " << m;
-        v.Distribute(t, limit, m == 1, m == 2);
-        long long sum = 0, minima = 0, maxima = 0;
-        for (const GLLayoutEntry& e : v.m_Entries) {
-            EXPECT_GE(e.m_iSize, e.m_iMinimum) << input.str();
-            if (e.m_iMinimum <= e.m_iMaximum) // a minimum beyond the cut maximum wins, as space runs out
-                EXPECT_LE(e.m_iSize, std::max(e.m_iMinimum, std::min(e.m_iMaximum, limit))) << input.str();
-            sum += e.m_iSize;
-            minima += e.m_iMinimum;
-            maxima += e.m_iMaximum;
-        }
-        if (minima <= t && t <= maxima)
-            EXPECT_EQ(sum, t) << input.str();
-    }
-}
 
 // Zooms are held to 0.1..10 and limits to the coordinate range; in a layout the placement is frozen.
 TEST(Panel, PropertiesClampAreCheckedAndFreezeInALayout)
@@ -114,8 +30,6 @@ TEST(Panel, PropertiesClampAreCheckedAndFreezeInALayout)
     p.setMinimumHeight(0);
     p.setMaximumHeight(2000000);
     EXPECT_EQ(Ints({p.minimumWidth(), p.maximumWidth()}), Ints({2, 1000000}));
-    p.setMaximumWidth(0);
-    EXPECT_EQ(p.maximumWidth(), 0) << "a maximum below the minimum is accepted";
 
     GLLayout layout;
     ASSERT_TRUE(p.SetName("p") && p.SetHorizontalAlignment("", GLBW::eAlignRight, 1.0) && layout.AddWidget(&p));
@@ -139,34 +53,6 @@ TEST(Panel, PropertiesClampAreCheckedAndFreezeInALayout)
     EXPECT_EQ(logged, expected);
 }
 
-// B below A: B's limit changes take effect at the next frame, and a hosted widget follows B.
-TEST(Panel, LimitsApplyAtTheNextFrameAndAHostedWidgetFollows)
-{
-    RecordingErrorHandler errors;
-    GLLayout layout;
-    RecordingPanel a("a"), b("b", false);
-    QWidget hosted(&layout);
-    hosted.setMinimumHeight(30);
-    b.SetVerticalAlignment("a", GLBW::eAlignBottom, 1.0);
-    b.SetQWidget(&hosted);
-    EXPECT_TRUE(b.IsBorderWidget()) << "a hosting panel gets no strip";
-    EXPECT_EQ(Ints({b.minimumHeight(), b.maximumHeight()}), Ints({30, 1000000}));
-    ASSERT_TRUE(errors.Logged("h > ciMaxCoord")) << "Qt's unbounded height is beyond the panel's range";
-    ASSERT_TRUE(layout.AddWidget(&a) && layout.AddWidget(&b));
-    ResizeLayout(layout, 120, 100);
-    EXPECT_EQ(hosted.geometry(), QRect(0, 41, 120, 59));
-    EXPECT_FALSE(hosted.isHidden());
-    b.setMinimumHeight(90);
-    EXPECT_EQ(b.height(), 59);
-    QImage img;
-    ASSERT_TRUE(layout.RenderToImage(&img));
-    EXPECT_EQ(Rect(a), QRect(0, 0, 120, 9));
-    EXPECT_EQ(Rect(b), QRect(0, 9, 120, 91));
-    EXPECT_EQ(hosted.geometry(), Rect(b));
-    layout.Show(&b, false);
-    EXPECT_TRUE(hosted.isHidden());
-}
-
 // A refused addition is logged under AddWidget and leaves the tree and the panel as they were.
 TEST(Tree, EveryPlacementFailureIsReportedAndChangesNothing)
 {
@@ -187,23 +73,19 @@ TEST(Tree, EveryPlacementFailureIsReportedAndChangesNothing)
     };
     expectRefused(layout, nullptr, "pWidget == 0");
     expectRefused(layout, &a, "Widget found");
-    const struct
-    {
-        const char* h;
-        GLBW::eHorizontalAlignment ha;
-        const char* v;
-        GLBW::eVerticalAlignment va;
-        const char* message;
-    } cases[] = {{"", GLBW::eAlignRight, "", GLBW::eAlignBottom, "No master"},
-                 {"A", GLBW::eAlignSameColumn, "A", GLBW::eAlignSameRow, "Parent of horizontal master is vertical"},
-                 {"R", GLBW::eAlignSameColumn, "R", GLBW::eAlignSameRow, "Parent of vertical master is horizontal"},
-                 {"R", GLBW::eAlignSameColumn, "B", GLBW::eAlignSameRow,
-                  "Parents of horizontal/vertical master doesn't match"},
-                 {"R", GLBW::eAlignSameColumn, "", GLBW::eAlignBottom, "Parent of horizontal master is horizontal"},
-                 {"A", GLBW::eAlignSameColumn, "B", GLBW::eAlignBottom, "Parent of vertical master doesn't match"},
-                 {"A", GLBW::eAlignRight, "R", GLBW::eAlignSameRow, "Parent of horizontal master doesn't match"},
-                 {"A", GLBW::eAlignRight, "A", GLBW::eAlignBottom, "Horizontal and vertical master"},
-                 {"nobody", GLBW::eAlignRight, "", GLBW::eAlignBottom, "No master"}};
+    // Masters (horizontal, vertical) that a new panel cannot have, and the message each gives.
+    const struct {
+        const char* h; GLBW::eHorizontalAlignment ha; const char* v; GLBW::eVerticalAlignment va; const char* message;
+    } cases[] = {
+        {"", GLBW::eAlignRight, "", GLBW::eAlignBottom, "No master"},
+        {"A", GLBW::eAlignSameColumn, "A", GLBW::eAlignSameRow, "Parent of horizontal master is vertical"},
+        {"R", GLBW::eAlignSameColumn, "R", GLBW::eAlignSameRow, "Parent of vertical master is horizontal"},
+        {"R", GLBW::eAlignSameColumn, "B", GLBW::eAlignSameRow, "Parents of horizontal/vertical master doesn't match"},
+        {"R", GLBW::eAlignSameColumn, "", GLBW::eAlignBottom, "Parent of horizontal master is horizontal"},
+        {"A", GLBW::eAlignSameColumn, "B", GLBW::eAlignBottom, "Parent of vertical master doesn't match"},
+        {"A", GLBW::eAlignRight, "R", GLBW::eAlignSameRow, "Parent of horizontal master doesn't match"},
+        {"A", GLBW::eAlignRight, "A", GLBW::eAlignBottom, "Horizontal and vertical master"},
+        {"nobody", GLBW::eAlignRight, "", GLBW::eAlignBottom, "No master"}};
     for (const auto& c : cases) {
         RecordingPanel w("W");
         w.SetHorizontalAlignment(c.h, c.ha, 1.0);
@@ -232,19 +114,15 @@ TEST(Tree, EveryPlacementFailureIsReportedAndChangesNothing)
 TEST(Tree, AdditionOrdersAndTheStandardLayout)
 {
     RecordingErrorHandler errors;
-    GLLayout below, above, standard;
-    RecordingPanel a1("A"), b1("B"), c1("C"), d1("D"), a2("A"), b2("B"), c2("C"), d2("D"), twin("A");
-    ASSERT_TRUE(below.AddWidget(&a1) && above.AddWidget(&a2));
-    for (RecordingPanel* p : {&b1, &c1, &d1})
-        ASSERT_TRUE(p->SetHorizontalAlignment("A", GLBW::eAlignSameColumn, 1.0) && below.AddWidget(p));
-    for (RecordingPanel* p : {&b2, &c2, &d2})
-        ASSERT_TRUE(p->SetVerticalAlignment("A", GLBW::eAlignTop, 1.0) && above.AddWidget(p));
-    EXPECT_EQ(DumpTree(below.GetRootGroup()), "H[V[A,B,C,D]]");
-    EXPECT_EQ(DumpTree(above.GetRootGroup()), "H[V[H[V[D]],H[V[C]],H[V[B]],A]]");
-    // Names need not be unique: the first added wins every lookup.
-    ASSERT_TRUE(twin.SetHorizontalAlignment("A", GLBW::eAlignLeft, 1.0) && below.AddWidget(&twin));
+    GLLayout below, standard;
+    RecordingPanel a1("A"), b1("B"), twin("A");
+    // A same-column panel goes below its master, a left one into a column of its own before it. Names
+    // need not be unique: the first added wins every lookup.
+    ASSERT_TRUE(b1.SetHorizontalAlignment("A", GLBW::eAlignSameColumn, 1.0) &&
+                twin.SetHorizontalAlignment("A", GLBW::eAlignLeft, 1.0));
+    ASSERT_TRUE(below.AddWidget(&a1) && below.AddWidget(&b1) && below.AddWidget(&twin));
     EXPECT_EQ(below.FindWidget("A"), &a1);
-    EXPECT_EQ(DumpTree(below.GetRootGroup()), "H[V[A],V[A,B,C,D]]");
+    EXPECT_EQ(DumpTree(below.GetRootGroup()), "H[V[A],V[A,B]]");
 
     // The standard arrangement; its adders take a null panel as nothing to do.
     RecordingPanel t1("T1", false), l1("L1", false), r1("R1", false), bottom("B1", false);
@@ -265,7 +143,7 @@ TEST(Tree, AdditionOrdersAndTheStandardLayout)
 TEST(Tree, RemovalLeavesAnEmptyLeafAndShowFollowsVisibilityMasters)
 {
     GLLayout layout;
-    RecordingPanel a("A"), b("B", false), c("C");
+    RecordingPanel a("A"), b("B", false), c("C"), lone("L");
     b.SetVerticalAlignment("A", GLBW::eAlignBottom, 1.0);
     c.SetVerticalAlignment("A", GLBW::eAlignBottom, 1.0);
     c.SetVisibilityMaster("B");
@@ -288,40 +166,55 @@ TEST(Tree, RemovalLeavesAnEmptyLeafAndShowFollowsVisibilityMasters)
     EXPECT_EQ(DumpTree(layout.GetRootGroup()), "H[V[A,H[V[-,-]],H[V[-]]]]") << "the strip went with it";
     EXPECT_FALSE(layout.IsLayoutVisible(&b) || b.isVisible() || b.GetLayoutWidget());
     ResizeLayout(layout, 90, 91);
-    for (int y = 0; y < 91; y += 5)
-        EXPECT_EQ(layout.FindWidget(QPoint(50, y)), &a) << y;
+    EXPECT_EQ(layout.FindWidget(QPoint(50, 80)), &a);
     ASSERT_TRUE(layout.AddWidget(&b)) << "the old masters still fit";
     EXPECT_EQ(DumpTree(layout.GetRootGroup()), "H[V[A,H[V[-,-]],H[V[-]],H[V[BUpperBorderWidget,B]]]]");
     EXPECT_TRUE(b.isVisible());
+    {
+        GLLayout gone;
+        ASSERT_TRUE(gone.AddWidget(&lone));
+        {
+            RecordingPanel brief("brief");
+            ASSERT_TRUE(brief.SetVerticalAlignment("L", GLBW::eAlignBottom, 1.0) && gone.AddWidget(&brief));
+        }
+        EXPECT_EQ(gone.FindWidget("brief"), nullptr) << "a destroyed panel leaves its layout";
+    }
+    EXPECT_FALSE(lone.GetLayoutWidget() || lone.isVisible()) << "a destroyed layout lets its panels go";
 }
 
-TEST(Arithmetic, GroupLimitsAndPanelsFarPastTheWindow)
+// One unbounded panel leaves its column unbounded, and each panel then takes the column's width;
+// otherwise the narrowest bounded panel sets it. Limit changes apply at the next frame, and a hosted
+// widget follows its panel.
+TEST(Arithmetic, GroupLimitsHostedWidgetsAndPanelsFarPastTheWindow)
 {
-    GLLayout row, column, mixed, far;
-    RecordingPanel a("A"), b("B"), c("C"), d("D"), narrow("N"), wide("W"), f1("F1"), f2("F2"), f3("F3");
-    a.setMinimumWidth(20);
-    a.setMinimumHeight(7);
-    b.setMinimumWidth(30);
-    b.setMinimumHeight(5);
-    b.SetHorizontalAlignment("A", GLBW::eAlignRight, 1.0);
-    ASSERT_TRUE(row.AddWidget(&a) && row.AddWidget(&b));
-    EXPECT_EQ(row.minimumSize(), QSize(50, 7)) << "widths add up across a row, heights take the largest";
-    c.setMaximumWidth(300);
-    d.setMaximumWidth(200);
-    d.SetHorizontalAlignment("C", GLBW::eAlignSameColumn, 1.0);
-    ASSERT_TRUE(column.AddWidget(&c) && column.AddWidget(&d));
-    EXPECT_EQ(column.maximumSize(), QSize(200, 1000000)) << "a column is as wide as its narrowest bounded panel";
+    GLLayout mixed, far;
+    RecordingPanel narrow("N"), wide("W", false), f1("F1"), f2("F2"), f3("F3");
     narrow.setMaximumWidth(16);
     wide.SetHorizontalAlignment("N", GLBW::eAlignSameColumn, 1.0);
-    ASSERT_TRUE(mixed.AddWidget(&narrow) && mixed.AddWidget(&wide));
-    EXPECT_EQ(mixed.maximumSize().width(), 1000000) << "one unbounded panel leaves its column unbounded";
-    ResizeLayout(mixed, 300, 200);
-    EXPECT_EQ(narrow.width(), 300) << "across its column a panel takes the column's width, limit or not";
-    EXPECT_EQ(narrow.height() + wide.height(), 200);
     QWidget hosted(&mixed); // Qt's unbounded maximum is refused, with no error handler to tell
     wide.SetQWidget(&hosted);
-    ResizeLayout(mixed, 300, 201);
+    hosted.setMinimumHeight(30);
+    wide.SetQWidget(&hosted); // again, now with a minimum for the panel
+    EXPECT_TRUE(wide.IsBorderWidget()) << "a hosting panel gets no strip";
+    EXPECT_EQ(Ints({wide.minimumHeight(), wide.maximumHeight()}), Ints({30, 1000000}));
+    ASSERT_TRUE(mixed.AddWidget(&narrow) && mixed.AddWidget(&wide));
+    EXPECT_EQ(mixed.maximumSize().width(), 1000000) << "one unbounded panel leaves its column unbounded";
+    EXPECT_EQ(mixed.minimumSize(), QSize(2, 32)) << "minima add up along a column, across it the largest counts";
+    ResizeLayout(mixed, 300, 200);
+    EXPECT_EQ(Ints({narrow.width(), narrow.height() + wide.height()}), Ints({300, 200}));
     EXPECT_EQ(hosted.geometry(), Rect(wide));
+    const int before = wide.height();
+    wide.setMinimumHeight(190);
+    wide.setMaximumWidth(40);
+    EXPECT_EQ(wide.height(), before);
+    QImage img;
+    ASSERT_TRUE(mixed.RenderToImage(&img));
+    EXPECT_EQ(mixed.maximumSize().width(), 16) << "else the column is as wide as its narrowest bounded panel";
+    EXPECT_EQ(Rect(wide), QRect(0, 9, 16, 191));
+    EXPECT_EQ(hosted.geometry(), Rect(wide));
+    EXPECT_FALSE(hosted.isHidden());
+    mixed.Show(&wide, false);
+    EXPECT_TRUE(hosted.isHidden());
 
     // Panels wider than the window lie past it, more than a million pixels out, where they are.
     for (RecordingPanel* p : {&f1, &f2, &f3})
@@ -335,11 +228,25 @@ TEST(Arithmetic, GroupLimitsAndPanelsFarPastTheWindow)
     EXPECT_EQ(far.FindWidget(QPoint(50, 25)), &f1);
 }
 
+// A split moves the entries next to the boundary first, and each zoom becomes its entry's share of
+// the room it may take.
+TEST(Arithmetic, ASplitMovesTheEntriesNextToTheBoundaryFirst)
+{
+    GLLayoutVector before, after;
+    before.m_Entries = after.m_Entries = {{0, 20, Max, 0.25}, {0, 20, Max, 0.25}};
+    TestLayout::CalcSplit(before, after, 150, 400);
+    auto sizes = [](const GLLayoutVector& v) { return Ints({v.m_Entries[0].m_iSize, v.m_Entries[1].m_iSize}); };
+    EXPECT_EQ(sizes(before), Ints({100, 50}));
+    EXPECT_EQ(Ints({before.m_iSize, before.m_iMinimum}), Ints({150, 40}));
+    EXPECT_EQ(sizes(after), Ints({150, 100}));
+    EXPECT_DOUBLE_EQ(before.m_Entries[1].m_dZoom, 50.0 / 400);
+}
+
 // The border column and a strip are fixed at 4 pixels and have no room to give, so the rows and
 // columns beside them share the shrink from their preferred sizes in proportion to their rooms.
 // Whatever the panels do not cover is border, and without borders there is none. A pass keeps the
-// strips already decided, so a left panel is told of its new size once, and of an unchanged one not at all.
-// The background drawn through a painter is recorded in the panel's own coordinates.
+// strips already decided, so a left panel is told of its new size once, and of an unchanged one not
+// at all. The background drawn through a painter is recorded in the panel's own coordinates.
 TEST(Arithmetic, StandardRowsTileTheWindowWithAndWithoutBorders)
 {
     StdRows f(true);
@@ -347,39 +254,34 @@ TEST(Arithmetic, StandardRowsTileTheWindowWithAndWithoutBorders)
     f.layout.SetBorderStyle(GL::GLFillStyle(GL::eFillSolid, QColor(green), QColor()));
     for (int i = 0; i < 4; ++i)
         f.panels[i]->SetBackgroundStyle(GL::GLFillStyle(GL::eFillSolid, QColor(colours[i]), QColor()));
-    const struct
-    {
-        bool borders;
-        QSize window;
-        QRect l1, r1, l2, r2;
-    } cases[] = {
-        {false, {400, 300}, {0, 0, 200, 150}, {200, 0, 200, 150}, {0, 150, 200, 150}, {200, 150, 200, 150}},
-        // The pixel left over comes off the first row.
-        {false, {600, 201}, {0, 0, 300, 100}, {300, 0, 300, 100}, {0, 100, 300, 101}, {300, 100, 300, 101}},
-        {true, {400, 300}, {0, 0, 198, 148}, {202, 0, 198, 148}, {0, 152, 198, 148}, {202, 152, 198, 148}},
+    // The rows and columns tile the window, 4 pixels apart with borders: L1's size gives every rectangle.
+    const struct { bool borders; QSize window, l1; } cases[] = {
+        {false, {400, 300}, {200, 150}},
+        {false, {600, 201}, {300, 100}}, // the pixel left over comes off the first row
+        {true, {400, 300}, {198, 148}},
         // Width 401: shrink 405 shared by rooms 399 and 399, the pixel left off the left column, which keeps its size.
-        {true, {401, 300}, {0, 0, 198, 148}, {202, 0, 199, 148}, {0, 152, 198, 148}, {202, 152, 199, 148}},
+        {true, {401, 300}, {198, 148}},
         // Width 300: preferred 300 + 4 + 300, shrink 304 shared by rooms 298 and 298: 152 from each.
         // Height 200: the second row holds a strip (minimum 6), so rooms 198 and 194 share a shrink
         // of 200 as 101 and 98, and the pixel left comes off the first row: 98 + (4 + 98).
-        {true, {300, 200}, {0, 0, 148, 98}, {152, 0, 148, 98}, {0, 102, 148, 98}, {152, 102, 148, 98}},
-        {true, {600, 201}, {0, 0, 298, 99}, {302, 0, 298, 99}, {0, 103, 298, 98}, {302, 103, 298, 98}},
-        {false, {600, 201}, {0, 0, 300, 100}, {300, 0, 300, 100}, {0, 100, 300, 101}, {300, 100, 300, 101}}};
+        {true, {300, 200}, {148, 98}},
+        {true, {600, 201}, {298, 99}},
+        {false, {600, 201}, {300, 100}}};
     for (const auto& c : cases) {
         f.layout.SetShowBorders(c.borders);
         QSize was[4];
         int told[4];
-        for (int i = 0; i < 4; ++i) {
-            was[i] = Rect(*f.panels[i]).size();
-            told[i] = f.panels[i]->iResizes;
-        }
+        for (int i = 0; i < 4; ++i)
+            was[i] = Rect(*f.panels[i]).size(), told[i] = f.panels[i]->iResizes;
         ResizeLayout(f.layout, c.window.width(), c.window.height());
-        const QRect expected[] = {c.l1, c.r1, c.l2, c.r2};
+        const int gap = c.borders ? 4 : 0, x = c.l1.width() + gap, y = c.l1.height() + gap;
+        const int w = c.window.width() - x, h = c.window.height() - y;
+        const QRect at[] = {{QPoint(0, 0), c.l1}, {x, 0, w, c.l1.height()}, {0, y, c.l1.width(), h}, {x, y, w, h}};
         QImage img;
         ASSERT_TRUE(f.layout.RenderToImage(&img));
         int covered = 0;
         for (int i = 0; i < 4; ++i) {
-            const QRect& r = expected[i];
+            const QRect& r = at[i];
             const std::string name = f.panels[i]->GetName() + std::string(c.borders ? " with borders" : "");
             EXPECT_EQ(Rect(*f.panels[i]), r) << name;
             if (i % 2 == 0) // a right partner takes its row's height before its column's width
@@ -400,6 +302,5 @@ TEST(Arithmetic, StandardRowsTileTheWindowWithAndWithoutBorders)
     ASSERT_EQ(metafile.Polygons().size(), 1u);
     const GL::GLPolygon& recorded = metafile.Polygons()[0];
     EXPECT_EQ(recorded.GetFillStyle().FgColor(), QColor(colours[3]));
-    EXPECT_EQ(QRectF(recorded.Left(), recorded.Top(), recorded.Width(), recorded.Height()),
-              QRectF(QPointF(0, 0), QSizeF(Rect(f.r2).size())));
+    EXPECT_EQ(QRectF(recorded.Left(), recorded.Top(), recorded.Width(), recorded.Height()), QRectF(f.r2.rect()));
 }

@@ -30,29 +30,21 @@ struct Background : IGLDrawObjectOnSingleWidget
     std::string name;
 };
 
-// A consumer whose answers the test sets; it notes every call as "name:call[:c]", c for captured.
+// A consumer that notes every call as "name:call[:c]", c for captured, and gives the answer the test
+// set for that call (zero when none).
 class Consumer : public IMouseConsumer, public IMouseWheelConsumer, public IHasContextMenu, public ISizeHandler
 {
 public:
     Consumer(Log& log, std::string name) : m_Log(log), m_sName(std::move(name)) {}
-    qint64 iPress = 0, iMove = 0, iRelease = 0, iDouble = 0, iWheel = 0;
+    std::map<std::string, qint64> answer;
     QMenu* pMenu = nullptr;
     std::function<void()> onPress;
 
-    qint64 mousePress(QMouseEvent* e, CW*, int type) override
-    {
-        Note("press", type);
-        if (onPress)
-            onPress();
-        return iPress;
-    }
-    qint64 mouseRelease(QMouseEvent*, CW*, int type, bool c) override
-    {
-        return Note(c ? "release:c" : "release", type, iRelease);
-    }
-    qint64 mouseMove(QMouseEvent*, CW*, int type, bool c) override { return Note(c ? "move:c" : "move", type, iMove); }
-    qint64 mouseDoubleClick(QMouseEvent*, CW*, int type) override { return Note("double", type, iDouble); }
-    qint64 wheel(QWheelEvent*, CW*, int type) override { return Note("wheel", type, iWheel); }
+    qint64 mousePress(QMouseEvent*, CW*, int type) override { return Note("press", type, onPress); }
+    qint64 mouseRelease(QMouseEvent*, CW*, int type, bool c) override { return Note("release", type, {}, c); }
+    qint64 mouseMove(QMouseEvent*, CW*, int type, bool c) override { return Note("move", type, {}, c); }
+    qint64 mouseDoubleClick(QMouseEvent*, CW*, int type) override { return Note("double", type); }
+    qint64 wheel(QWheelEvent*, CW*, int type) override { return Note("wheel", type); }
     QMenu* contextMenu(QContextMenuEvent*, CW*, int type) override
     {
         Note("menu", type);
@@ -62,11 +54,14 @@ public:
     void prepareUpdate(CW*) override { m_Log.push_back(m_sName + ":prepare"); }
 
 private:
-    qint64 Note(const char* call, int type, qint64 answer = 0)
+    qint64 Note(const std::string& call, int type, const std::function<void()>& then = {}, bool captured = false)
     {
         EXPECT_EQ(type, int(CW::eAzimuthWindow)) << "every callback carries the panel's window type";
-        m_Log.push_back(m_sName + ":" + call);
-        return answer;
+        m_Log.push_back(m_sName + ":" + call + (captured ? ":c" : ""));
+        const qint64 given = answer[call];
+        if (then)
+            then();
+        return given;
     }
     Log& m_Log;
     std::string m_sName;
@@ -86,31 +81,18 @@ struct Dispatch
         view.panel.addMouseObject(consumers.back(), z);
         return consumers.back();
     }
-    void Press(QPoint p) { SendMouse(view.layout, QEvent::MouseButtonPress, p, Qt::LeftButton, Qt::LeftButton); }
-    void Move(QPoint p, Qt::MouseButtons held) { SendMouse(view.layout, QEvent::MouseMove, p, Qt::NoButton, held); }
-    void Release(QPoint p) { SendMouse(view.layout, QEvent::MouseButtonRelease, p, Qt::LeftButton, Qt::NoButton); }
     Log Take() { return std::exchange(log, {}); }
-};
-
-// Exposes the handlers for events that the layout itself never routes to a panel.
-class OpenPanel : public GLCommonWidget
-{
-public:
-    using GLCommonWidget::GLCommonWidget;
-    using GLCommonWidget::mouseDoubleClickEvent;
-    using GLCommonWidget::mouseMoveEvent;
-    using GLCommonWidget::mousePressEvent;
-    using GLCommonWidget::mouseReleaseEvent;
 };
 } // namespace
 
 // Backgrounds by their order (a later one of the same order replaces the earlier), then the layers
-// upward, each in the order added.
-TEST(PlotPanel, PaintsBackgroundsThenLayersUpwardInOrderAdded)
+// upward, each in the order added. An expired draw object ends the pass; one added during a pass is
+// painted from the next frame.
+TEST(PlotPanel, PaintsBackgroundsThenLayersUpwardUntilAnExpiredObject)
 {
     Log log;
     SinglePanel view(40, 20, CW::ePlotWindow);
-    auto a = Filler(log, "A0", Qt::red), b = Filler(log, "B1", Qt::green), c = Filler(log, "C1", Qt::blue);
+    auto a = Filler(log, "A", Qt::red), b = Filler(log, "B", Qt::green), c = Filler(log, "C", Qt::blue);
     view.panel.addPaintObject(b, CW::eZOrderAxis);
     view.panel.addPaintObject(c, CW::eZOrderAxis);
     view.panel.addPaintObject(a, CW::eZOrderGrid);
@@ -120,31 +102,18 @@ TEST(PlotPanel, PaintsBackgroundsThenLayersUpwardInOrderAdded)
     view.panel.addUserDimensionBackgroundDrawObject(1, 2, replaced, false);
     view.panel.addUserDimensionBackgroundDrawObject(1, 2, bg2, true);
     expectColour(view.Render(), 20, 10, 0xFF0000FF);
-    EXPECT_EQ(std::exchange(log, {}), (Log{"bg2", "bg5", "A0", "B1", "C1"}));
+    EXPECT_EQ(std::exchange(log, {}), (Log{"bg2", "bg5", "A", "B", "C"}));
 
     // Twice registered, removed once: painted once. Removing an unknown object changes nothing.
     view.panel.addPaintObject(a, CW::eZOrderTop);
     view.panel.removePaintObject(a);
     view.panel.removePaintObject(Filler(log, "X", Qt::black));
-    view.Render();
-    EXPECT_EQ(log, (Log{"bg2", "bg5", "B1", "C1", "A0"}));
-}
-
-// An expired draw object ends the pass; one added during a pass is painted from the next frame.
-TEST(PlotPanel, ExpiredDrawObjectEndsThePassAndAdditionsWaitForTheNextFrame)
-{
-    Log log;
-    SinglePanel view(40, 20, CW::ePlotWindow);
-    auto a = Filler(log, "A", Qt::red), b = Filler(log, "B", Qt::green), c = Filler(log, "C", Qt::blue);
-    view.panel.addPaintObject(a, CW::eZOrderGrid);
-    view.panel.addPaintObject(b, CW::eZOrderAxis);
-    view.panel.addPaintObject(c, CW::eZOrderAxis);
-    b.reset();
-    expectColour(view.Render(), 20, 10, 0xFFFF0000);
-    EXPECT_EQ(std::exchange(log, {}), Log{"A"});
+    c.reset();
+    expectColour(view.Render(), 20, 10, 0xFF00FF00);
+    EXPECT_EQ(std::exchange(log, {}), (Log{"bg2", "bg5", "B"})) << "nothing above the expired C";
     // Removing any expired reference takes out the first expired entry; the pass goes on.
     view.panel.removePaintObject(std::weak_ptr<IGLDrawObject>());
-    auto later = Filler(log, "later", Qt::green);
+    auto later = Filler(log, "later", Qt::blue);
     bool added = false;
     view.Paint(
         [&](GLPainter&, CW* w, int) {
@@ -153,10 +122,10 @@ TEST(PlotPanel, ExpiredDrawObjectEndsThePassAndAdditionsWaitForTheNextFrame)
                 w->addPaintObject(later, CW::eZOrderTop);
         },
         CW::eZOrderTop);
+    expectColour(view.Render(), 20, 10, 0xFFFF0000);
+    EXPECT_EQ(std::exchange(log, {}), (Log{"bg2", "bg5", "B", "A", "adder"}));
     expectColour(view.Render(), 20, 10, 0xFF0000FF);
-    EXPECT_EQ(std::exchange(log, {}), (Log{"A", "C", "adder"}));
-    expectColour(view.Render(), 20, 10, 0xFF00FF00);
-    EXPECT_EQ(log, (Log{"A", "C", "adder", "later"}));
+    EXPECT_EQ(log, (Log{"bg2", "bg5", "B", "A", "adder", "later"}));
 }
 
 // A press goes downward (highest layer, last added first) until taken; the taker becomes active and
@@ -168,71 +137,64 @@ TEST(PlotPanel, PressGoesDownwardAndMakesTheTakerActive)
          high2 = d.Add("high2", CW::eZOrderAxis);
     EXPECT_TRUE(d.view.layout.testAttribute(Qt::WA_MouseTracking)) << "registering a consumer tracks the mouse";
     d.view.panel.setCursor(Qt::CrossCursor);
-    low->iPress = high1->iPress = 1;
-    d.Press({50, 40});
-    EXPECT_EQ(d.Take(), (Log{"high2:press", "high1:press"}));
-    high1->iMove = 1;
-    d.Move({60, 40}, Qt::LeftButton);
-    EXPECT_EQ(d.Take(), (Log{"high1:move:c"}));
+    low->answer["press"] = high1->answer["press"] = high1->answer["move"] = 1;
+    Press(d.view.layout, {50, 40});
+    Move(d.view.layout, {60, 40}, Qt::LeftButton);
+    EXPECT_EQ(d.Take(), (Log{"high2:press", "high1:press", "high1:move:c"}));
     EXPECT_EQ(d.view.panel.cursor().shape(), Qt::CrossCursor);
     // Answering zero gives the mouse back: it is asked again at its place in the walk.
-    high1->iMove = 0;
-    d.Move({61, 40}, Qt::LeftButton);
+    high1->answer["move"] = 0;
+    Move(d.view.layout, {61, 40}, Qt::LeftButton);
     EXPECT_EQ(d.Take(), (Log{"high1:move:c", "high2:move", "high1:move", "low:move"}));
     EXPECT_EQ(d.view.panel.cursor().shape(), Qt::ArrowCursor);
     d.view.panel.setCursor(Qt::CrossCursor);
-    low->iMove = 1;
-    d.Move({62, 40}, Qt::LeftButton);
+    low->answer["move"] = 1;
+    Move(d.view.layout, {62, 40}, Qt::LeftButton);
     EXPECT_EQ(d.Take(), (Log{"high2:move", "high1:move", "low:move"})) << "no active consumer any more";
     EXPECT_EQ(d.view.panel.cursor().shape(), Qt::CrossCursor) << "a move taken keeps the cursor";
 
     // A press nobody takes keeps the previous active consumer.
-    low->iPress = high1->iPress = 0;
-    high2->iPress = high2->iRelease = 1;
-    d.Press({50, 40});
-    d.Release({50, 40});
-    EXPECT_EQ(d.Take(), (Log{"high2:press", "high2:release:c"}));
-    high2->iPress = 0;
-    d.Press({50, 40});
-    d.Release({50, 40});
-    EXPECT_EQ(d.Take(), (Log{"high2:press", "high1:press", "low:press", "high2:release:c"}));
+    low->answer["press"] = high1->answer["press"] = 0;
+    high2->answer["press"] = high2->answer["release"] = 1;
+    for (int press : {1, 0}) {
+        high2->answer["press"] = press;
+        Press(d.view.layout, {50, 40});
+        Release(d.view.layout, {50, 40});
+    }
+    EXPECT_EQ(d.Take(), (Log{"high2:press", "high2:release:c", "high2:press", "high1:press", "low:press",
+                             "high2:release:c"}));
+    // Right-button events reach no consumer; a right release leaves the active consumer in place.
+    SendMouse(d.view.layout, QEvent::MouseButtonRelease, {50, 40}, Qt::RightButton, Qt::LeftButton);
+    SendMouse(d.view.layout, QEvent::MouseButtonDblClick, {50, 40}, Qt::RightButton, Qt::RightButton);
+    Move(d.view.layout, {51, 40}, Qt::LeftButton);
+    high2->answer["double"] = 1;
+    SendMouse(d.view.layout, QEvent::MouseButtonDblClick, {50, 40}, Qt::LeftButton, Qt::LeftButton);
+    EXPECT_EQ(d.Take(), (Log{"high2:move:c", "high2:move", "high1:move", "low:move", "high2:double"}));
+
+    // Walks copy the registry first: a callback may change it, and may drop its own last owner.
+    high2->onPress = [&] { d.view.panel.removeMouseObject(high1), d.consumers.clear(), high2.reset(); };
+    Press(d.view.layout, {50, 40});
+    Move(d.view.layout, {52, 40}, Qt::LeftButton);
+    Release(d.view.layout, {52, 40});
+    EXPECT_EQ(d.Take(), (Log{"high2:press", "high1:press", "low:press", "low:move", "low:release"}))
+        << "the walk in progress is not disturbed; then the expired consumer is skipped";
 }
 
-TEST(PlotPanel, RightButtonAndDoubleClickRules)
-{
-    Log log;
-    GLLayout layout;
-    OpenPanel panel("Open", &layout, CW::eAzimuthWindow);
-    auto consumer = std::make_shared<Consumer>(log, "c");
-    consumer->iPress = consumer->iMove = consumer->iDouble = 1;
-    panel.addMouseObject(consumer, CW::eZOrderData);
-    auto send = [&](void (OpenPanel::*handler)(QMouseEvent*), QEvent::Type type, Qt::MouseButton button) {
-        QMouseEvent event(type, QPointF(5, 5), QPointF(5, 5), button, button, Qt::NoModifier);
-        (panel.*handler)(&event);
-    };
-    send(&OpenPanel::mousePressEvent, QEvent::MouseButtonPress, Qt::RightButton);
-    send(&OpenPanel::mouseDoubleClickEvent, QEvent::MouseButtonDblClick, Qt::RightButton);
-    EXPECT_TRUE(log.empty()) << "right-button events reach no consumer";
-    send(&OpenPanel::mousePressEvent, QEvent::MouseButtonPress, Qt::LeftButton);
-    send(&OpenPanel::mouseReleaseEvent, QEvent::MouseButtonRelease, Qt::RightButton);
-    send(&OpenPanel::mouseMoveEvent, QEvent::MouseMove, Qt::NoButton);
-    send(&OpenPanel::mouseDoubleClickEvent, QEvent::MouseButtonDblClick, Qt::LeftButton);
-    EXPECT_EQ(log, (Log{"c:press", "c:move:c", "c:double"})) << "the active consumer survives a right release";
-}
-
-// The menu of the first provider downward that has one is shown at once, and the position noted.
-TEST(PlotPanel, WheelAndContextMenuGoDownwardUntilTaken)
+// Wheels and menus go downward until taken; the first menu is shown at once and the position noted.
+// Size handlers are each told once, from the top down.
+TEST(PlotPanel, WheelMenuAndSizeCallbacksGoDownward)
 {
     Dispatch d;
-    auto low = std::make_shared<Consumer>(d.log, "low"), high = std::make_shared<Consumer>(d.log, "high");
-    for (const auto& c : {low, high}) {
-        d.view.panel.addWheelObject(c, c == low ? CW::eZOrderGrid : CW::eZOrderTop);
-        d.view.panel.addContextMenu(c, c == low ? CW::eZOrderGrid : CW::eZOrderTop);
+    auto low = std::make_shared<Consumer>(d.log, "low"), high = std::make_shared<Consumer>(d.log, "high"),
+         dead = std::make_shared<Consumer>(d.log, "dead");
+    for (const auto& [c, z] : {std::pair{low, CW::eZOrderGrid}, {high, CW::eZOrderTop}, {dead, CW::eZOrderTop}}) {
+        d.view.panel.addWheelObject(c, z);
+        d.view.panel.addContextMenu(c, z);
+        d.view.panel.addSizeObject(c, z);
     }
-    low->iWheel = 1;
-    QWheelEvent wheel(QPointF(30, 40), QPointF(30, 40), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
-                      Qt::NoScrollPhase, false);
-    QApplication::sendEvent(&d.view.layout, &wheel);
+    dead.reset(); // an expired entry is skipped
+    low->answer["wheel"] = 1;
+    Wheel(d.view.layout, {30, 40});
     EXPECT_EQ(d.Take(), (Log{"high:wheel", "low:wheel"}));
 
     QMenu menu;
@@ -243,37 +205,20 @@ TEST(PlotPanel, WheelAndContextMenuGoDownwardUntilTaken)
         shown = QApplication::activePopupWidget() == &menu;
         menu.close();
     });
-    const QPoint at(70, 30), local = at - QPoint(d.view.panel.left(), d.view.panel.top());
-    QContextMenuEvent event(QContextMenuEvent::Mouse, at, d.view.layout.mapToGlobal(at));
-    QApplication::sendEvent(&d.view.layout, &event);
+    const QPoint at(70, 30);
+    Menu(d.view.layout, at);
     EXPECT_TRUE(shown) << "the menu is shown at once";
     EXPECT_EQ(d.Take(), (Log{"high:menu", "low:menu"}));
-    EXPECT_EQ(d.view.panel.GetMenuMousePosition(), local);
+    EXPECT_EQ(d.view.panel.GetMenuMousePosition(), at);
     low->pMenu = nullptr;
-    QContextMenuEvent other(QContextMenuEvent::Mouse, QPoint(10, 10), QPoint(10, 10));
-    QApplication::sendEvent(&d.view.layout, &other);
-    EXPECT_EQ(d.view.panel.GetMenuMousePosition(), local) << "without any menu the stored position stays";
-}
+    Menu(d.view.layout, {10, 10});
+    EXPECT_EQ(d.view.panel.GetMenuMousePosition(), at) << "without any menu the stored position stays";
 
-TEST(PlotPanel, SizeHandlersEachOnceFromTheTopDown)
-{
-    Log log;
-    SinglePanel view(100, 50, CW::eAzimuthWindow);
-    std::vector<std::shared_ptr<Consumer>> handlers;
-    const std::pair<const char*, CW::eZOrder> added[] = {
-        {"a0", CW::eZOrderGrid}, {"b2", CW::eZOrderTop}, {"c0", CW::eZOrderGrid}, {"dead", CW::eZOrderTop}};
-    for (auto [name, z] : added) {
-        handlers.push_back(std::make_shared<Consumer>(log, name));
-        view.panel.addSizeObject(handlers.back(), z);
-    }
-    handlers.pop_back(); // an expired handler is skipped
-    view.Render();
-    log.clear();
-    view.Resize(120, 50);
-    view.Render();
-    EXPECT_EQ(std::exchange(log, {}), (Log{"b2:resized", "c0:resized", "a0:resized"}));
-    view.panel.prepareUpdate();
-    EXPECT_EQ(log, (Log{"b2:prepare", "c0:prepare", "a0:prepare"}));
+    d.Take();
+    d.view.Resize(220, 100);
+    d.view.Render();
+    d.view.panel.prepareUpdate();
+    EXPECT_EQ(d.Take(), (Log{"high:resized", "low:resized", "high:prepare", "low:prepare"}));
 }
 
 TEST(PlotPanel, ConstructionAxesAndEdges)
@@ -284,7 +229,6 @@ TEST(PlotPanel, ConstructionAxesAndEdges)
     EXPECT_TRUE(panel.GetXAxis().expired());
     EXPECT_EQ(QSize(panel.minimumWidth(), panel.minimumHeight()), QSize(20, 20));
     EXPECT_FALSE(panel.isVisible()) << "not shown until added";
-    EXPECT_EQ(panel.GetFrameWidget(), &layout);
     layout.setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
     EXPECT_EQ(panel.sizePolicy(), layout.sizePolicy());
     EXPECT_EQ(panel.YStart(0), -1.0) << "no Y axis";
@@ -297,38 +241,7 @@ TEST(PlotPanel, ConstructionAxesAndEdges)
     view.panel.SetYAxis(axis);
     view.Render();
     EXPECT_EQ(view.panel.GetYAxis().lock(), axis);
-    ASSERT_EQ(view.panel.height(), 200);
     ASSERT_NE(axis->PixelToValue(200, nullptr, false), axis->PixelToValue(199, nullptr, false)); // rows tell apart
-    EXPECT_EQ(view.panel.YStart(7), axis->PixelToValue(200, nullptr, false));
+    EXPECT_EQ(view.panel.YStart(7), axis->PixelToValue(view.panel.height(), nullptr, false));
     EXPECT_EQ(view.panel.YStop(-3), axis->PixelToValue(0, nullptr, false));
-}
-
-// Walks copy the registry first: a callback may change it, and may drop its own last owner.
-TEST(PlotPanel, CallbacksMayChangeRegistriesAndDropThemselves)
-{
-    Dispatch d;
-    auto low = d.Add("low", CW::eZOrderGrid), self = d.Add("self", CW::eZOrderAxis);
-    std::shared_ptr<Consumer> late;
-    self->onPress = [&] {
-        d.view.panel.removeMouseObject(self);
-        late = std::make_shared<Consumer>(d.log, "late");
-        d.view.panel.addMouseObject(late, CW::eZOrderTop);
-    };
-    d.Press({50, 40});
-    EXPECT_EQ(d.Take(), (Log{"self:press", "low:press"})) << "the walk in progress is not disturbed";
-    d.Release({50, 40});
-    EXPECT_EQ(d.Take(), (Log{"late:release", "low:release"}));
-
-    late->iPress = 1;
-    late->onPress = [&] {
-        d.consumers.clear();
-        low.reset();
-        self.reset();
-        late.reset();
-    };
-    d.Press({50, 40});
-    EXPECT_EQ(d.Take(), (Log{"late:press"})) << "it lives until its call returns";
-    d.Move({52, 40}, Qt::LeftButton);
-    d.Release({52, 40});
-    EXPECT_EQ(d.Take(), Log{}) << "the expired active consumer and entries are skipped";
 }

@@ -9,7 +9,6 @@
 #include <QResizeEvent>
 #include <QWheelEvent>
 #include <algorithm>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,15 +23,9 @@ public:
 class RecordingPanel : public GLBaseWidget
 {
 public:
-    struct Received
-    {
-        QEvent::Type type;
-        QPoint pos;
-    };
+    struct Received { QEvent::Type type; QPoint pos; };
     std::vector<Received> vEvents;
     int iResizes = 0;
-    // Run after a press or release is noted; they may take the panel out of its layout, or delete it.
-    std::function<void(RecordingPanel*)> onPress, onRelease;
 
     explicit RecordingPanel(const std::string& name, bool border = true) : GLBaseWidget(name)
     {
@@ -53,19 +46,10 @@ protected:
     void resizeEvent(QResizeEvent*) override { ++iResizes; }
     void mouseDoubleClickEvent(QMouseEvent* e) override { vEvents.push_back({e->type(), e->pos()}); }
     void mouseMoveEvent(QMouseEvent* e) override { vEvents.push_back({e->type(), e->pos()}); }
-    void mousePressEvent(QMouseEvent* e) override { Note({e->type(), e->pos()}, onPress); }
-    void mouseReleaseEvent(QMouseEvent* e) override { Note({e->type(), e->pos()}, onRelease); }
+    void mousePressEvent(QMouseEvent* e) override { vEvents.push_back({e->type(), e->pos()}); }
+    void mouseReleaseEvent(QMouseEvent* e) override { vEvents.push_back({e->type(), e->pos()}); }
     void wheelEvent(QWheelEvent* e) override { vEvents.push_back({e->type(), e->position().toPoint()}); }
     void contextMenuEvent(QContextMenuEvent* e) override { vEvents.push_back({e->type(), e->pos()}); }
-
-private:
-    // The hook is a copy: deleting the panel deletes its own.
-    void Note(Received r, std::function<void(RecordingPanel*)> hook)
-    {
-        vEvents.push_back(r);
-        if (hook)
-            hook(this);
-    }
 };
 
 // A hidden widget gets no resize event from Qt until it is shown; deliver it as a window would.
@@ -82,6 +66,24 @@ inline void SendMouse(QWidget& target, QEvent::Type type, QPoint pos, Qt::MouseB
 {
     QMouseEvent event(type, pos, target.mapToGlobal(pos), button, buttons, Qt::NoModifier);
     QCoreApplication::sendEvent(&target, &event);
+}
+// A press of one button and its release, a move with buttons held, a leave, a menu request and a wheel
+// step, each delivered as Qt would.
+inline void Press(QWidget& w, QPoint p, Qt::MouseButton b = Qt::LeftButton)
+{
+    SendMouse(w, QEvent::MouseButtonPress, p, b, b);
+}
+inline void Release(QWidget& w, QPoint p, Qt::MouseButton b = Qt::LeftButton)
+{
+    SendMouse(w, QEvent::MouseButtonRelease, p, b, Qt::NoButton);
+}
+inline void Move(QWidget& w, QPoint p, Qt::MouseButtons b = {}) { SendMouse(w, QEvent::MouseMove, p, Qt::NoButton, b); }
+inline void Send(QWidget& w, QEvent&& event) { QCoreApplication::sendEvent(&w, &event); }
+inline void Leave(QWidget& w) { Send(w, QEvent(QEvent::Leave)); }
+inline void Menu(QWidget& w, QPoint p) { Send(w, QContextMenuEvent(QContextMenuEvent::Mouse, p, w.mapToGlobal(p))); }
+inline void Wheel(QWidget& w, QPoint p)
+{
+    Send(w, QWheelEvent(p, w.mapToGlobal(p), {}, {0, 120}, Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false));
 }
 
 // The tree as text: H[...] and V[...] for split groups, panel names for leaves, "-" for an empty
