@@ -1,7 +1,11 @@
+// The surface's context from creation to loss, and its frames. Runs twice: as is, and with the blending,
+// framebuffer and fragment shader extensions removed by Mesa. The software warning's counters are
+// process-wide, so the first test of this binary owns them from its first paint.
 #include "glplatform_p.h"
 #include "iglinfo0.h"
 #include "support/render_fixture.h"
 
+#include <GL/gl.h>
 #include <QResizeEvent>
 #include <QtTest>
 #include <functional>
@@ -33,7 +37,35 @@ struct Registry : IGLInfo0
 void ReportScreenChange() { emit qGuiApp->primaryScreenChanged(QGuiApplication::primaryScreen()); }
 } // namespace
 
-// A surface is registered while it lives, initialises only once it is 2 x 2 and keeps at least 2 x 2.
+TEST(Frame, SoftwareWarningAppearsOnTheSecondPaintOfTheProcessOnly)
+{
+    ASSERT_FALSE(qEnvironmentVariableIsSet("SSH_CONNECTION")) << "a remote session suppresses the warning";
+    GLPlatform::SetClock(FakeClock);
+    RecordingErrorHandler errors;
+    TestSurface first, second;
+    std::vector<size_t> shownAtFrame; // messages shown before each frame was drawn
+    first.paint = second.paint = [&](TestSurface&) { shownAtFrame.push_back(errors.vShown.size()); };
+    for (TestSurface* w : {&first, &second, &first, &second, &first}) {
+        w->resize(16, 16);
+        w->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+        s_iNow += 20; // a frame interval on
+        w->repaint();
+    }
+    ASSERT_GE(shownAtFrame.size(), 5u);
+    EXPECT_EQ(shownAtFrame[0], 0u) << "one paint in the process does not warn";
+    EXPECT_EQ(shownAtFrame[1], 1u) << "the second paint does";
+    ASSERT_EQ(errors.vShown.size(), 1u) << "and no paint after it";
+    EXPECT_EQ(errors.vShown[0].first, "Warning: OpenGL is running in software emulation mode.\n"
+                                      "You should install the OpenGL driver for your graphics card.");
+    EXPECT_FALSE(errors.vShown[0].second) << "a warning, not an error";
+    EXPECT_TRUE(errors.Logged("Software emulation mode"));
+    EXPECT_FALSE(errors.Logged("Antialiasing found")) << "the software path has no sample buffers";
+    GLPlatform::SetClock(nullptr);
+}
+
+// A surface is registered while it lives, initialises only once it is 2 x 2, sets its capability flags
+// from the extension string, starts frames in the mode asked for, and keeps at least 2 x 2.
 TEST(Context, SurfaceInitialisesFromTwoByTwoAndNeverShrinksBelow)
 {
     Registry registry;
@@ -50,12 +82,29 @@ TEST(Context, SurfaceInitialisesFromTwoByTwoAndNeverShrinksBelow)
         EXPECT_EQ(w.initializeError(), GLFrameWidget::eInitNoError);
         EXPECT_EQ(w.info(), "GLFrameWidget (ScanBuffer) Not yet initialized\n");
         w.resize(3, 5);
+        w.Set2DMode(false); // frames of a 3-D subclass start with depth test and culling on
+        bool depthAndCull = false;
+        w.paint = [&](TestSurface&) { depthAndCull = glIsEnabled(GL_DEPTH_TEST) && glIsEnabled(GL_CULL_FACE); };
         ASSERT_TRUE(w.RenderToImage(&img));
+        EXPECT_TRUE(depthAndCull);
         EXPECT_EQ(img.size(), QSize(3, 5));
         EXPECT_TRUE(w.softwareRenderer());
         EXPECT_TRUE(w.info().contains(" HardwareRenderer: - ")) << w.info().toStdString();
         EXPECT_GE(w.GetMaxTextureSize(), 1024);
         EXPECT_FALSE(w.ActiveContext()) << "no context stays current after a frame";
+        // The capability flags follow the extension string, which the stripped run cuts down.
+        const QString overrides = qEnvironmentVariable("MESA_EXTENSION_OVERRIDE");
+        const bool stripped = overrides.contains("-GL_ARB_fragment_shader");
+        EXPECT_EQ(w.m_bBlendFuncSeparate, !overrides.contains("-GL_EXT_blend_func_separate"));
+        EXPECT_EQ(QList<bool>({w.m_bFrameBufferObject, w.m_bIndexColorProgram, w.m_bAgedImageProgram,
+                               w.m_bAgeingProgram, w.m_bMultiTexture || stripped}),
+                  QList<bool>({!stripped, !stripped, !stripped, !stripped, true}));
+        EXPECT_TRUE(w.info().endsWith(stripped ? " Framebuffer: - Shader: -\n" : " Framebuffer: OK Shader: OK\n"));
+        EXPECT_EQ(w.m_fLineOffsetY, w.info().contains("GlVendor: Intel") ? 0.46f : 0.5f);
+        EXPECT_TRUE(errors.vLogged.empty()) << "unexpected log: " << errors.vLogged[0].sMessage.toStdString();
+        w.Set2DMode(true);
+        ASSERT_TRUE(w.RenderToImage(&img));
+        EXPECT_FALSE(depthAndCull) << "2-D frames start with both off";
         QResizeEvent tiny(QSize(1, 0), QSize(3, 5));
         QCoreApplication::sendEvent(&w, &tiny);
         EXPECT_TRUE(errors.Logged("Width < 2") && errors.Logged("Height < 2"));
@@ -69,7 +118,6 @@ TEST(Context, SurfaceInitialisesFromTwoByTwoAndNeverShrinksBelow)
 // Each failure is logged once under InitContext and shown (unless showing is off) as the user reads it.
 TEST(Context, EveryFailureCodeReportsItsMessage)
 {
-    RecordingErrorHandler errors;
     GLPlatform::SetScreenProbe(FakeScreen);
     // Code, screen depth (failures of 32-bit screens are injected), logged text, shown text if it differs.
     const std::tuple<int, int, const char*, const char*> cases[] = {
@@ -82,8 +130,7 @@ TEST(Context, EveryFailureCodeReportsItsMessage)
         const auto [code, depth, text, shownDetail] = cases[i];
         const bool show = i + 1 < std::size(cases);
         SCOPED_TRACE(text);
-        errors.vLogged.clear();
-        errors.vShown.clear();
+        RecordingErrorHandler errors;
         GLFrameWidget::setShowError(show);
         s_Screen = {depth, depth ? s_sAdapter : QString()};
         TestSurface w;
