@@ -1,7 +1,6 @@
+#include "axisdefinition.h"
 #include "support/panel_fixture.h"
 #include "support/render_fixture.h"
-
-#include "axisdefinition.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +12,6 @@ namespace {
 
 const bool T = true, F = false;
 
-// Returns one fixed text for every value.
 struct FixedText : IStringFormatter
 {
     QString sText = "WWW";
@@ -67,8 +65,8 @@ Columns Runs(std::initializer_list<std::pair<int, int>> runs)
 
 } // namespace
 
-// Drawn without a colour handler, so texts and their background boxes are opaque black.
-TEST(AxisDraw, VerticalLabelsEndAtTheLeftAlignColumnAndHalveWhenCrowded)
+// Vertical labels are drawn without a colour handler first, so texts and their background boxes are opaque black.
+TEST(AxisDraw, VerticalLabelsEndAtTheLeftAlignColumnHorizontalOnesKeepClearOfTheLegends)
 {
     ASSERT_EQ(GLFrameWidget::getColorHandler(), nullptr);
     AxisPanel tall(60, 300, CW::eYAxisWindow, 0, 100, 300, false);
@@ -86,17 +84,12 @@ TEST(AxisDraw, VerticalLabelsEndAtTheLeftAlignColumnAndHalveWhenCrowded)
         EXPECT_TRUE(!text.empty() && text.front() == tick.m_iLabelPos &&
                     text.back() == axisDefinition::s_YAxisLeftAlign - 1) << testing::PrintToString(text);
     }
-
     // 60 pixels cannot hold five labels: every second one is shown.
     AxisPanel low(60, 60, CW::eYAxisWindow, 0, 1, 60, false);
     low.view.Render();
     EXPECT_EQ(low.Texts(false), (Strings{"0", "0.5"}));
-}
-
-// Labels count from an applied center value and sit on their values' pixels, but not where they would run into a
-// legend (the ends); texts appear only in the axis window, tick marks (rows 0 to 3) in every window.
-TEST(AxisDraw, HorizontalLabelsKeepClearOfTheLegends)
-{
+    // Horizontal labels count from an applied center value and sit on their values' pixels, but not where they would
+    // run into a legend (the ends); texts appear only in the axis window, tick marks (rows 0 to 3) in every window.
     AxisColors colors;
     const Strings quarters{"25", "50", "75"}, ends{"0", "100"};
     const struct { CW::EWindowType type; double min, max; bool centered; Strings labels, legends; } cases[] = {
@@ -121,11 +114,11 @@ TEST(AxisDraw, HorizontalLabelsKeepClearOfTheLegends)
 }
 
 // A full draw marks a skipped range at its ends, below the texts; a redraw from the cached ticks (same extent,
-// grid still valid) marks it one pixel outside and repeats the rest. The 37 pixels after the skip get no ticks.
+// grid still valid) marks it one pixel outside and repeats the rest. The 37 pixels after the skip get no ticks. Rows
+// 45 to 59 lie below the texts of any font the platform picks.
 TEST(AxisDraw, RedrawAtSameExtentRepeatsTheCachedTicks)
 {
     AxisColors colors;
-    // Rows 45 to 59 lie below the texts of any font the platform picks.
     AxisPanel p(400, 60, CW::eXAxisWindow, 0, 100, 400);
     p.axis->SetSkipSuppressRanges(true);
     p.axis->AddSkip(80, 90, true);
@@ -146,29 +139,37 @@ TEST(AxisDraw, RedrawAtSameExtentRepeatsTheCachedTicks)
     p.view.Resize(390, 60);
     EXPECT_EQ(Lit(p.view.Render(), 45, 59), full) << "a new extent is computed again";
     EXPECT_EQ(Lit(p.view.Render(), 45, 59), cached);
-
     // With both flags clear nothing is drawn and the cache stays.
     p.axis->SetGridVisible(false);
     p.axis->SetLegendVisible(false);
-    const QImage empty = p.view.Render();
-    EXPECT_TRUE(CountLit(empty, empty.rect()) == 0 && p.axis->GetGridPos() == ticks);
+    EXPECT_TRUE(CountLit(p.view.Render(), QRect(0, 0, 390, 60)) == 0 && p.axis->GetGridPos() == ticks);
 }
 
-TEST(AxisDraw, LabelPointerSpansHalfTheTextPlusThreeEachSide)
+// Without a panel, or on one too small for ticks, nothing is drawn.
+TEST(AxisDraw, LabelPointerSpansHalfTheTextPlusThreeEachSideAndNoPanelGetsNothing)
 {
     SinglePanel view(200, 40, CW::eXAxisWindow);
+    GLCommonWidget loose("Loose", nullptr, CW::eXAxisWindow); // never laid out: 2 x 2
     axisDefinition axis;
+    axis.init(0, 100, 0);
     auto formatter = std::make_shared<FixedText>();
     axis.SetStringFormatter(formatter);
     int half = 0;
-    view.Paint([&](GLPainter& p, CW* w, int) {
+    view.Paint([&](GLPainter& p, CW* w, int type) {
+        axis.draw(p, nullptr, type, true, true);
+        axis.Label(p, nullptr, 10, 1.0, Qt::red);
+        axis.VisualizeAction(p, nullptr, type);
+        axis.draw(p, &loose, type, true, true);
+        axis.drawFromGrid(p, &loose, type, true, true);
         const QRect text = p.boundingRect(QRect(), Qt::AlignLeft, formatter->sText);
         half = (text.right() - text.left() + 1) / 2 + 3;
         p.setPen(QPen(Qt::white));
         axis.Label(p, w, 100, 7.0, QColor(0, 0, 200));
     });
     const QImage img = view.Render();
+    EXPECT_LE(axis.GetGridPos().size(), 2u) << "a tiny panel has no room for ticks";
     ASSERT_GT(half, 8);
+    EXPECT_EQ(CountLit(img, QRect(0, 0, 100 - half, 40)), 0);
     expectLitRun(img, 30, 100 - half, 100 + half);
     const Columns tip = litColumns(img, 1);
     EXPECT_TRUE(!tip.empty() && tip.front() >= 94 && tip.back() <= 106) << "the tip points at pixel 100";
@@ -191,7 +192,6 @@ TEST(AxisDraw, VisualizeActionDrawsButtonsAndMouseFeedback)
         {T, F, AxisMouseMove, 50, 67, 15, Runs({{50, 67}})}, {F, F, AxisMouseZoom, 4, 14, 4, Runs({{0, 199}})},
         {F, F, AxisMouseZoom, 4, 14, 7, {0, 199}}, {F, F, AxisMouseZoom, 4, 14, 2, {}}};
     for (bool coloured : {false, true}) {
-        ASSERT_EQ(GLFrameWidget::getColorHandler(), nullptr);
         const std::unique_ptr<AxisColors> colors(coloured ? new AxisColors : nullptr);
         SinglePanel view(200, 30, CW::eXAxisWindow);
         axisDefinition axis;
@@ -208,21 +208,4 @@ TEST(AxisDraw, VisualizeActionDrawsButtonsAndMouseFeedback)
                 expectColour(img, c.lit[0], c.row, coloured ? AxisColors::AxisText : 0xFF000000);
         }
     }
-}
-
-TEST(AxisDraw, NullAndTinyPanelsDrawNothing)
-{
-    axisDefinition axis;
-    axis.init(0, 100, 0);
-    SinglePanel view(100, 30, CW::eXAxisWindow);
-    GLCommonWidget loose("Loose", nullptr, CW::eXAxisWindow); // never laid out: 2 x 2
-    view.Paint([&](GLPainter& p, CW*, int type) {
-        axis.draw(p, nullptr, type, true, true);
-        axis.Label(p, nullptr, 10, 1.0, Qt::red);
-        axis.VisualizeAction(p, nullptr, type);
-        axis.draw(p, &loose, type, true, true);
-        axis.drawFromGrid(p, &loose, type, true, true);
-    });
-    EXPECT_EQ(CountLit(view.Render(), QRect(0, 0, 100, 30)), 0);
-    EXPECT_LE(axis.GetGridPos().size(), 2u) << "a tiny panel has no room for ticks";
 }

@@ -1,9 +1,6 @@
 // Time scales of line images and colour bars, drawn into a panel that fills its layout and read
 // back. The local-time case runs again under a zone half an hour off the hour (ctest sets TZ).
 #include "glcolorbar.h"
-#include "glcommonwidget.h"
-#include "gllayout.h"
-#include "glpainter.h"
 #include "gltimescale.h"
 #include "support/panel_fixture.h"
 
@@ -11,8 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <memory>
-#include <tuple>
 
 namespace
 {
@@ -48,18 +43,7 @@ struct Waterfall
     }
 };
 
-// Draws the first `wanted` lines of a waterfall (none: no line image at all) and returns the panel's image.
-QImage DrawLines(SinglePanel& p, Waterfall& lines, int wanted)
-{
-    lines.iWanted = wanted;
-    p.Paint([&](GLPainter&, CW* w, int) {
-        if (wanted > 0)
-            lines.Paint(*w->GetFrameWidget());
-    });
-    return p.Render();
-}
-
-TEST(TimeScale, LabelsSitOnTheLinesOfTheirRoundTimesAndFollowTheHistory)
+TEST(TimeScale, LabelsSitOnTheLinesOfTheirRoundTimesFollowTheHistoryAndRoundInTheLocalZone)
 {
     struct Case { const char* what; qint64 iPeriodMs, iStepMs; int iLines, iRowsPerLine, iTopLines; const char* top; };
     // Labels at least 40 pixels apart: the least round step that many rows hold.
@@ -68,13 +52,12 @@ TEST(TimeScale, LabelsSitOnTheLinesOfTheirRoundTimesAndFollowTheHistory)
         {"10 lines a second: 0.2 s with a decimal", 10, 200, 100, 2, 0, "12:00:00.8"},
         {"a line a minute: hours", 60000, 3600000, 240, 1, 0, "15:00"},
         {"a line every 5 s, below a free band: minutes", 5000, 300000, 150, 1, 20, "12:10"},
-        {"lines off the round times: labels between them", 700, 10000, 100, 4, 5, "12:01:00"},
-    };
+        {"lines off the round times: labels between them", 700, 10000, 100, 4, 5, "12:01:00"}};
     AxisColors colors;
-    for (const Case& c : cases) {
-        const int height = (c.iLines + c.iTopLines) * c.iRowsPerLine;
+    for (const Case& c : cases)
         for (auto type : {CW::ePlotWindow, CW::eYAxisWindow}) {
             SCOPED_TRACE(testing::Message() << c.what << ", window type " << type);
+            const int height = (c.iLines + c.iTopLines) * c.iRowsPerLine;
             Waterfall lines{c.iPeriodMs, c.iStepMs, c.iLines, c.iTopLines};
             SinglePanel p(80, height, type);
             auto scale = std::make_shared<GLTimeScale>(-1, 1000.0, ciNoonMs - 1);
@@ -107,27 +90,21 @@ TEST(TimeScale, LabelsSitOnTheLinesOfTheirRoundTimesAndFollowTheHistory)
                         const int mark = CountPixels(img, QRect(0, y, 80, 1), ciMark);
                         EXPECT_TRUE(grid >= 20 && mark >= 20 && grid + mark == 80)
                             << text << " at row " << y << ": grid " << grid << ", mark " << mark;
-                    } else if (type == CW::eYAxisWindow) {
+                    } else if (type == CW::eYAxisWindow)
                         EXPECT_EQ(img.pixel(79, y), AxisColors::Text) << "tick at the right edge, row " << y;
-                    }
                 }
             }
         }
-    }
-}
-
-TEST(TimeScale, StepsFormatsDegenerateHistoriesAndRoundingInTheLocalZone)
-{
+    // The step is the least round one that spans 40 pixels; a time is written down to its step's last digit.
     const struct { double dPixelsPerMs; qint64 iStep; } steps[] = {
         {1.0, 50}, {0.04, 1000}, {0.003, 15000}, {0.0021, 30000}, {1e-6, 43200000}, {1e-7, 5 * 86400000LL},
-        {0.0, 0},  {-1.0, 0},    {std::numeric_limits<double>::quiet_NaN(), 0}};
+        {0.0, 0},  {-1.0, 0},    {NAN, 0}};
     for (const auto& s : steps)
         EXPECT_EQ(GLTimeScale::RoundStep(s.dPixelsPerMs, 40), s.iStep) << s.dPixelsPerMs;
-
     GLTimeScale scale(-1, 1e6, ciNoonMs);
     scale.SetUtc(true);
     scale.SetTimeBase(0.0, 0); // ignored, as an infinite rate is: the microsecond base stays
-    scale.SetTimeBase(std::numeric_limits<double>::infinity(), 0);
+    scale.SetTimeBase(INFINITY, 0);
     EXPECT_EQ(scale.StampToMs(1234567), ciNoonMs + 1234);
     EXPECT_DOUBLE_EQ(scale.MsToStamp(ciNoonMs + 1234), 1234000.0);
     const qint64 t = ciNoonMs + 3723456; // 13:02:03.456
@@ -136,27 +113,22 @@ TEST(TimeScale, StepsFormatsDegenerateHistoriesAndRoundingInTheLocalZone)
         {1, "13:02:03.456"}};
     for (const auto& f : formats)
         EXPECT_EQ(scale.FormatTime(t, f.iStep).toStdString(), f.text);
-
-    // No image, a single line and lines within one millisecond give no labels.
-    for (int wanted : {0, 1, 3}) {
-        SinglePanel p(40, 100, CW::ePlotWindow);
-        Waterfall lines{wanted == 3 ? 0 : 1000, 1000, 100};
-        DrawLines(p, lines, wanted);
-        GLTimeScale none(lines.iId, 1000.0, ciNoonMs);
-        EXPECT_TRUE(none.Ticks(*p.panel.GetFrameWidget(), 100).empty()) << wanted << " lines";
-    }
-
-    // Hours start where the reader's clock says: under a zone half an hour off UTC they fall on :30 UTC.
-    SinglePanel p(40, 240, CW::ePlotWindow);
-    Waterfall lines{60000, 60000, 240};
-    DrawLines(p, lines, 240);
-    GLTimeScale zoned(lines.iId, 1000.0, ciNoonMs - 1);
-    const std::vector<GLTimeScale::Tick> ticks = zoned.Ticks(*p.panel.GetFrameWidget(), 240);
-    ASSERT_FALSE(ticks.empty());
-    for (const GLTimeScale::Tick& tick : ticks) {
-        const QDateTime local = QDateTime::fromMSecsSinceEpoch(tick.iMs);
-        EXPECT_TRUE(local.time().minute() == 0 && tick.sText == local.toString("hh:mm"))
-            << tick.sText.toStdString() << " at " << local.toString(Qt::ISODate).toStdString();
+    // No image, a single line and lines within one millisecond give no labels. Hours start where the reader's
+    // clock says: under a zone half an hour off UTC they fall on :30 UTC.
+    for (int wanted : {0, 1, 3, 240}) {
+        SinglePanel p(40, 240, CW::ePlotWindow);
+        Waterfall lines{wanted == 3 ? 0 : 60000, 60000, 240};
+        lines.iWanted = wanted;
+        if (wanted > 0)
+            p.Paint([&](GLPainter&, CW* w, int) { lines.Paint(*w->GetFrameWidget()); });
+        p.Render();
+        const auto ticks = GLTimeScale(lines.iId, 1000.0, ciNoonMs - 1).Ticks(*p.panel.GetFrameWidget(), 240);
+        EXPECT_EQ(ticks.empty(), wanted < 240) << wanted << " lines";
+        for (const GLTimeScale::Tick& tick : ticks) {
+            const QDateTime local = QDateTime::fromMSecsSinceEpoch(tick.iMs);
+            EXPECT_TRUE(local.time().minute() == 0 && tick.sText == local.toString("hh:mm"))
+                << tick.sText.toStdString() << " at " << local.toString(Qt::ISODate).toStdString();
+        }
     }
 }
 
@@ -167,8 +139,7 @@ TEST(ColorBar, ShowsEachLabelledLevelInItsEntrysColour)
         table.push_back(0xFF000000u | (i << 16) | ((255 - i) << 8));
     AxisColors colors;
     const struct { const char* what; double dMin, dMax; int iFirst, iLast, iHeight; } cases[] = {
-        {"levels on entries 1 to 254", -120, 0, 1, 254, 220},
-        {"a short bar thins its labels", 0, 1, 0, 255, 90},
+        {"levels on entries 1 to 254", -120, 0, 1, 254, 220}, {"a short bar thins its labels", 0, 1, 0, 255, 90},
         {"decimals", 0.5, 0.75, 0, 255, 160}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -176,11 +147,9 @@ TEST(ColorBar, ShowsEachLabelledLevelInItsEntrysColour)
         auto bar = std::make_shared<GLColorBar>();
         bar->SetColorTable(table);
         bar->SetScale(c.dMin, c.dMax, c.iFirst, c.iLast);
-        // Reversed, no number, entries reversed: ignored.
-        for (auto [min, max, first, last] : {std::tuple(c.dMax, c.dMin, 0, 255),
-                                             std::tuple(double(NAN), c.dMax, 0, 255),
-                                             std::tuple(c.dMin, c.dMax, 200, 100)})
-            bar->SetScale(min, max, first, last);
+        bar->SetScale(c.dMax, c.dMin, 0, 255); // ignored: reversed, no number, entries reversed
+        bar->SetScale(NAN, c.dMax, 0, 255);
+        bar->SetScale(c.dMin, c.dMax, 200, 100);
         bar->SetUnit("dB");
         p.panel.addPaintObject(bar, CW::eZOrderMarker);
         const QImage img = p.Render();
@@ -203,14 +172,12 @@ TEST(ColorBar, ShowsEachLabelledLevelInItsEntrysColour)
             EXPECT_EQ(img.pixel(rect.left() - 1, label.iRow), AxisColors::Text) << "tick of " << text;
         }
     }
-    // A panel too small for the bar, or a hidden bar, draws nothing of it.
-    for (int size : {12, 120}) {
+    for (int size : {12, 120}) { // a panel too small for the bar, or a hidden bar, draws nothing of it
         SinglePanel p(size, size, CW::ePlotWindow);
         auto bar = std::make_shared<GLColorBar>();
         bar->setVisible(size == 12);
         p.panel.addPaintObject(bar, CW::eZOrderMarker);
-        const QImage img = p.Render();
-        EXPECT_EQ(CountLit(img, img.rect()), 0) << size;
+        EXPECT_EQ(CountLit(p.Render(), QRect(0, 0, size, size)), 0) << size;
     }
 }
 

@@ -5,54 +5,43 @@
 #include <array>
 #include <limits>
 
-using Sections = GLFrameWidget::GLSections;
-using Span = std::array<float, 4>; // value from, value to, pixel from, pixel to
-
 namespace {
 
+using Spans = std::vector<std::array<float, 4>>; // value from, value to, pixel from, pixel to
+using Draws = std::vector<std::array<int, 4>>;   // source from, source to, destination from, destination to
 const float cfInf = std::numeric_limits<float>::infinity();
 
-Sections Make(const std::vector<Span>& spans)
+Draws Merge(const Spans& source, const Spans& dest)
 {
-    Sections sections;
-    for (const Span& s : spans)
-        sections.push_back({s[0], s[1], qint16(s[2]), qint16(s[3])});
-    return sections;
-}
-
-// The draw sections as {source from, source to, destination from, destination to}.
-std::vector<std::array<int, 4>> Merge(const Sections& source, const Sections& dest)
-{
+    GLFrameWidget::GLSections sections[2];
+    for (int i : {0, 1})
+        for (const auto& s : i ? dest : source)
+            sections[i].push_back({s[0], s[1], qint16(s[2]), qint16(s[3])});
     std::vector<GLFrameWidget::GLDrawSection> out(3); // stale entries must not survive
-    TestSurface::MergeSections(source, dest, out);
-    std::vector<std::array<int, 4>> spans;
+    TestSurface::MergeSections(sections[0], sections[1], out);
+    Draws draws;
     for (const auto& d : out)
-        spans.push_back({d.iSrcFrom, d.iSrcTo, d.iDstFrom, d.iDstTo});
-    return spans;
+        draws.push_back({d.iSrcFrom, d.iSrcTo, d.iDstFrom, d.iDstTo});
+    return draws;
 }
 
 } // namespace
 
-// Limits beyond float range give sections with infinite ends (a line image's x axis from -1.8e308 to 2.1e307
-// did): they have no pixel scale, so nothing is drawn from or onto them. Their fractions are no number, whose
-// conversion to a pixel the sanitizer build reports.
+// Limits beyond float range (a line image's x axis from -1.8e308 to 2.1e307) give sections with infinite ends and
+// no pixel scale: nothing is drawn from or onto them, as their fractions are no number (the sanitizer reports it).
 TEST(Sections, MergeMapsValueOverlapsOntoBothPixelScales)
 {
-    using Spans = std::vector<std::array<int, 4>>;
-    const struct { const char* name; Sections source, dest; Spans expected; } cases[] = {
-        {"values 0..100 on 100 columns, shown from 50 on 200 pixels", Make({{0, 100, 0, 100}}),
-         Make({{50, 150, 0, 200}}), {{50, 100, 0, 100}}},
-        {"disjoint", Make({{0, 10, 0, 10}}), Make({{20, 30, 0, 10}}), {}},
-        {"two source sections with a gap", Make({{0, 10, 0, 10}, {20, 30, 13, 23}}), Make({{5, 25, 0, 40}}),
+    const struct { const char* name; Spans source, dest; Draws expected; } cases[] = {
+        {"0..100 on 100 columns, from 50 on 200 pixels", {{0, 100, 0, 100}}, {{50, 150, 0, 200}}, {{50, 100, 0, 100}}},
+        {"disjoint", {{0, 10, 0, 10}}, {{20, 30, 0, 10}}, {}},
+        {"two sources with a gap", {{0, 10, 0, 10}, {20, 30, 13, 23}}, {{5, 25, 0, 40}},
          {{5, 10, 0, 10}, {13, 18, 30, 40}}},
-        {"two destinations over one source", Make({{0, 10, 0, 10}}), Make({{0, 5, 0, 5}, {5, 10, 8, 13}}),
-         {{0, 5, 0, 5}, {5, 10, 8, 13}}},
-        {"a single-value source has zero width", Make({{10, 10, 0, 1}}), Make({{0, 100, 0, 100}}), {}},
-        {"no source", Sections(), Make({{0, 100, 0, 100}}), {}},
-        {"no destination", Make({{0, 100, 0, 100}}), Sections(), {}},
-        {"infinite source", Make({{-cfInf, cfInf, 0, 10}}), Make({{0, 64, 0, 64}}), {}},
-        {"infinite destination", Make({{0, 64, 0, 64}}), Make({{-cfInf, cfInf, 0, 10}}), {}},
-        {"one infinite end", Make({{-cfInf, 0, 0, 10}}), Make({{-10, 64, 0, 64}}), {}}};
+        {"two destinations", {{0, 10, 0, 10}}, {{0, 5, 0, 5}, {5, 10, 8, 13}}, {{0, 5, 0, 5}, {5, 10, 8, 13}}},
+        {"a single-value source has zero width", {{10, 10, 0, 1}}, {{0, 100, 0, 100}}, {}},
+        {"no source", {}, {{0, 100, 0, 100}}, {}}, {"no destination", {{0, 100, 0, 100}}, {}, {}},
+        {"infinite source", {{-cfInf, cfInf, 0, 10}}, {{0, 64, 0, 64}}, {}},
+        {"infinite destination", {{0, 64, 0, 64}}, {{-cfInf, cfInf, 0, 10}}, {}},
+        {"one infinite end", {{-cfInf, 0, 0, 10}}, {{-10, 64, 0, 64}}, {}}};
     for (const auto& c : cases)
         EXPECT_EQ(Merge(c.source, c.dest), c.expected) << c.name;
 }
