@@ -16,8 +16,7 @@ static void ExpectCovers(const std::function<void(GL&)>& draw, const QRectF& log
 {
     const QImage img = render(64, 48, draw);
     const qreal r = qGuiApp->devicePixelRatio();
-    ASSERT_EQ(img.size(), QSize(qRound(64 * r), qRound(48 * r)));
-    EXPECT_EQ(img.devicePixelRatio(), r);
+    ASSERT_TRUE(img.size() == QSize(qRound(64 * r), qRound(48 * r)) && img.devicePixelRatio() == r) << img.width();
     const QRectF scaled(logical.topLeft() * r, logical.size() * r);
     QRect box;
     int lit = 0;
@@ -44,38 +43,29 @@ TEST(HighDpi, FillsViewportsAndAxisAlignedSegmentsCoverTheirLogicalPixels)
 {
     const auto fill = [](GL& w, float x, float y, float width, float height) {
         GL::GLPolygon p;
-        p.SetFillStyle(GL::GLFillStyle(GL::eFillSolid, Qt::red, QColor()));
-        p.SetRect(x, y, width, height);
+        p.SetFillStyle(GL::GLFillStyle(GL::eFillSolid, Qt::red, QColor())), p.SetRect(x, y, width, height);
         w.DrawPolygon(p, true);
     };
     ExpectCovers([&](GL& w) { fill(w, 4, 20, 10, 6); }, QRectF(4, 20, 10, 6));
-    const auto clipped = [&](GL& w) {
-        w.BeginViewPort(10, 10, 10, 5), fill(w, -100, -100, 300, 300), w.EndViewPort(10, 10);
-    };
-    ExpectCovers(clipped, QRectF(10, 10, 10, 5));
+    ExpectCovers([&](GL& w) { w.BeginViewPort(10, 10, 10, 5), fill(w, -100, -100, 300, 300), w.EndViewPort(10, 10); },
+                 QRectF(10, 10, 10, 5));
     for (const QLineF& s : {QLineF(10, 5, 20, 5), QLineF(20, 5, 10, 5), QLineF(40, 2, 40, 8), QLineF(40, 8, 40, 2)})
         for (bool polyline : {false, true})
             for (int width : {1, 2, 3}) {
-                SCOPED_TRACE(QString("(%1, %2) to (%3, %4), %5 %6")
-                                 .arg(s.x1()).arg(s.y1()).arg(s.x2()).arg(s.y2())
-                                 .arg(polyline ? "polyline" : "batch").arg(width).toStdString());
+                SCOPED_TRACE(testing::Message() << "(" << s.x1() << ", " << s.y1() << ") to (" << s.x2() << ", "
+                                                << s.y2() << "), " << (polyline ? "polyline " : "batch ") << width);
                 const bool horizontal = s.y1() == s.y2();
                 const qreal from = horizontal ? s.x1() : s.y1(), to = horizontal ? s.x2() : s.y2();
                 const qreal length = std::abs(to - from) + (polyline ? 0 : 1);
                 const qreal low = polyline && width % 2 == 1 && to < from ? to + 1 : std::min(from, to);
                 const qreal across = (horizontal ? s.y1() : s.x1()) - width / 2;
-                const auto draw = [&](GL& w) {
-                    const GL::GLLineStyle pen(GL::eLineSolid, width, Qt::red);
-                    GL::GLPolygon outline;
-                    GL::GLLines lines;
-                    outline.SetLineStyle(pen), lines.SetLineStyle(pen);
-                    outline.AddVertex(float(s.x1()), float(s.y1()));
-                    outline.AddVertex(float(s.x2()), float(s.y2()));
-                    lines.AddLine(float(s.x1()), float(s.y1()), float(s.x2()), float(s.y2()));
-                    polyline ? w.DrawPolygon(outline, false) : w.DrawLines(lines);
-                };
-                ExpectCovers(draw, horizontal ? QRectF(low, across, length, width)
-                                              : QRectF(across, low, width, length));
+                const float x1 = float(s.x1()), y1 = float(s.y1()), x2 = float(s.x2()), y2 = float(s.y2());
+                GL::GLPolygon outline;
+                GL::GLLines lines;
+                lines.SetLineStyle(GL::GLLineStyle(GL::eLineSolid, width, Qt::red)), lines.AddLine(x1, y1, x2, y2);
+                outline.SetLineStyle(lines.LineStyle()), outline.AddVertex(x1, y1), outline.AddVertex(x2, y2);
+                ExpectCovers([&](GL& w) { polyline ? w.DrawPolygon(outline, false) : w.DrawLines(lines); },
+                             horizontal ? QRectF(low, across, length, width) : QRectF(across, low, width, length));
             }
 }
 
@@ -88,8 +78,7 @@ int s_iAscent = 0; // the surface's ascent of the label font, where its text tex
 void DrawLabel(GL& w, GL::GLText& label)
 {
     label.SetFont(s_LabelFont, &w), label.SetText(s_sLabel, &w), label.SetColor(Qt::white), label.SetPos(4, 4);
-    w.DrawTextW(label, true, nullptr);
-    s_iAscent = w.GetTextAscent(label);
+    w.DrawTextW(label, true, nullptr), s_iAscent = w.GetTextAscent(label);
 }
 
 // The label rasterised at the frame's ratio is closer to QPainter's at that ratio than to QPainter's
@@ -100,8 +89,7 @@ void ExpectDeviceResolutionLabel(const QImage& img)
     const QSize logical = img.size() / img.devicePixelRatio();
     const auto painted = [&logical](qreal ratio) {
         QImage image(logical * ratio, QImage::Format_ARGB32_Premultiplied);
-        image.setDevicePixelRatio(ratio);
-        image.fill(Qt::transparent);
+        image.setDevicePixelRatio(ratio), image.fill(Qt::transparent);
         QPainter painter(&image);
         painter.setPen(Qt::white), painter.setFont(s_LabelFont);
         painter.drawText(QPointF(4 + 1, 4 + s_iAscent), s_sLabel);
@@ -112,8 +100,7 @@ void ExpectDeviceResolutionLabel(const QImage& img)
         for (int y = 0; y < img.height(); ++y)
             for (int x = 0; x < img.width(); ++x) {
                 const int u = qAlpha(img.pixel(x, y)), v = qAlpha(other.pixel(x, y));
-                sum += std::abs(u - v);
-                count += u != 0 || v != 0;
+                sum += std::abs(u - v), count += u != 0 || v != 0;
             }
         return count ? double(sum) / double(count) : 0;
     };
@@ -151,9 +138,8 @@ TEST(HighDpi, AWindowMovedToAScreenOfAnotherRatioRedrawsAtThatRatio)
         SCOPED_TRACE(screen->name().toStdString());
         w.move(screen->geometry().topLeft() + QPoint(10, 10));
         const int r = int(screen->devicePixelRatio());
-        ASSERT_TRUE(QTest::qWaitFor([&] { return w.devicePixelRatioF() == r; }, 2000));
         QImage img;
-        ASSERT_TRUE(w.RenderToImage(&img));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return w.devicePixelRatioF() == r; }, 2000) && w.RenderToImage(&img));
         EXPECT_TRUE(img.size() == QSize(160 * r, 32 * r) && img.devicePixelRatio() == r) << img.width();
         for (int row = 28 * r; row < 29 * r; ++row)
             expectLitRun(img, row, 10 * r, 21 * r - 1);
