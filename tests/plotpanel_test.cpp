@@ -32,9 +32,8 @@ struct Background : IGLDrawObjectOnSingleWidget
 
 // A consumer that notes every call as "name:call[:c]", c for captured, and gives the answer the test
 // set for that call (zero when none).
-class Consumer : public IMouseConsumer, public IMouseWheelConsumer, public IHasContextMenu, public ISizeHandler
+struct Consumer : IMouseConsumer, IMouseWheelConsumer, IHasContextMenu, ISizeHandler
 {
-public:
     Consumer(Log& log, std::string name) : m_Log(log), m_sName(std::move(name)) {}
     std::map<std::string, qint64> answer;
     QMenu* pMenu = nullptr;
@@ -45,15 +44,9 @@ public:
     qint64 mouseMove(QMouseEvent*, CW*, int type, bool c) override { return Note("move", type, {}, c); }
     qint64 mouseDoubleClick(QMouseEvent*, CW*, int type) override { return Note("double", type); }
     qint64 wheel(QWheelEvent*, CW*, int type) override { return Note("wheel", type); }
-    QMenu* contextMenu(QContextMenuEvent*, CW*, int type) override
-    {
-        Note("menu", type);
-        return pMenu;
-    }
+    QMenu* contextMenu(QContextMenuEvent*, CW*, int type) override { Note("menu", type); return pMenu; }
     void resized(QResizeEvent*, CW*, int type) override { Note("resized", type); }
     void prepareUpdate(CW*) override { m_Log.push_back(m_sName + ":prepare"); }
-
-private:
     qint64 Note(const std::string& call, int type, const std::function<void()>& then = {}, bool captured = false)
     {
         EXPECT_EQ(type, int(CW::eAzimuthWindow)) << "every callback carries the panel's window type";
@@ -77,8 +70,7 @@ struct Dispatch
     Dispatch() { view.Render(); }
     std::shared_ptr<Consumer> Add(const std::string& name, CW::eZOrder z)
     {
-        consumers.push_back(std::make_shared<Consumer>(log, name));
-        view.panel.addMouseObject(consumers.back(), z);
+        view.panel.addMouseObject(consumers.emplace_back(std::make_shared<Consumer>(log, name)), z);
         return consumers.back();
     }
     Log Take() { return std::exchange(log, {}); }
@@ -93,8 +85,7 @@ TEST(PlotPanel, PaintsBackgroundsThenLayersUpwardUntilAnExpiredObject)
     Log log;
     SinglePanel view(40, 20, CW::ePlotWindow);
     auto a = Filler(log, "A", Qt::red), b = Filler(log, "B", Qt::green), c = Filler(log, "C", Qt::blue);
-    view.panel.addPaintObject(b, CW::eZOrderAxis);
-    view.panel.addPaintObject(c, CW::eZOrderAxis);
+    view.panel.addPaintObject(b, CW::eZOrderAxis), view.panel.addPaintObject(c, CW::eZOrderAxis);
     view.panel.addPaintObject(a, CW::eZOrderGrid);
     const auto bg5 = std::make_shared<Background>(log, "bg5"), bg2 = std::make_shared<Background>(log, "bg2"),
                replaced = std::make_shared<Background>(log, "replaced"); // held weakly: the test keeps them
@@ -105,8 +96,7 @@ TEST(PlotPanel, PaintsBackgroundsThenLayersUpwardUntilAnExpiredObject)
     EXPECT_EQ(std::exchange(log, {}), (Log{"bg2", "bg5", "A", "B", "C"}));
 
     // Twice registered, removed once: painted once. Removing an unknown object changes nothing.
-    view.panel.addPaintObject(a, CW::eZOrderTop);
-    view.panel.removePaintObject(a);
+    view.panel.addPaintObject(a, CW::eZOrderTop), view.panel.removePaintObject(a);
     view.panel.removePaintObject(Filler(log, "X", Qt::black));
     c.reset();
     expectColour(view.Render(), 20, 10, 0xFF00FF00);
@@ -115,22 +105,21 @@ TEST(PlotPanel, PaintsBackgroundsThenLayersUpwardUntilAnExpiredObject)
     view.panel.removePaintObject(std::weak_ptr<IGLDrawObject>());
     auto later = Filler(log, "later", Qt::blue);
     bool added = false;
-    view.Paint(
-        [&](GLPainter&, CW* w, int) {
-            log.push_back("adder");
-            if (!std::exchange(added, true))
-                w->addPaintObject(later, CW::eZOrderTop);
-        },
-        CW::eZOrderTop);
+    view.Paint([&](GLPainter&, CW* w, int) {
+        log.push_back("adder");
+        if (!std::exchange(added, true))
+            w->addPaintObject(later, CW::eZOrderTop);
+    }, CW::eZOrderTop);
     expectColour(view.Render(), 20, 10, 0xFFFF0000);
     EXPECT_EQ(std::exchange(log, {}), (Log{"bg2", "bg5", "B", "A", "adder"}));
     expectColour(view.Render(), 20, 10, 0xFF0000FF);
     EXPECT_EQ(log, (Log{"bg2", "bg5", "B", "A", "adder", "later"}));
 }
 
-// A press goes downward (highest layer, last added first) until taken; the taker becomes active and
-// is asked first while it keeps answering non-zero. A move nobody takes resets the cursor.
-TEST(PlotPanel, PressGoesDownwardAndMakesTheTakerActive)
+// A press goes downward (highest layer, last added first) until taken; the taker becomes active and is asked
+// first while it keeps answering non-zero. A move nobody takes resets the cursor. Wheels and menus go downward
+// until taken; the first menu is shown at once and the position noted. Size handlers are told once, top down.
+TEST(PlotPanel, PressMakesItsTakerActiveAndWheelMenuAndSizeCallbacksGoDownward)
 {
     Dispatch d;
     auto low = d.Add("low", CW::eZOrderGrid), high1 = d.Add("high1", CW::eZOrderAxis),
@@ -165,10 +154,11 @@ TEST(PlotPanel, PressGoesDownwardAndMakesTheTakerActive)
                              "high2:release:c"}));
     // Right-button events reach no consumer; a right release leaves the active consumer in place.
     SendMouse(d.view.layout, QEvent::MouseButtonRelease, {50, 40}, Qt::RightButton, Qt::LeftButton);
+    SendMouse(d.view.layout, QEvent::MouseButtonPress, {50, 40}, Qt::RightButton, Qt::LeftButton);
     SendMouse(d.view.layout, QEvent::MouseButtonDblClick, {50, 40}, Qt::RightButton, Qt::RightButton);
     Move(d.view.layout, {51, 40}, Qt::LeftButton);
     high2->answer["double"] = 1;
-    SendMouse(d.view.layout, QEvent::MouseButtonDblClick, {50, 40}, Qt::LeftButton, Qt::LeftButton);
+    DoubleClick(d.view.layout, {50, 40});
     EXPECT_EQ(d.Take(), (Log{"high2:move:c", "high2:move", "high1:move", "low:move", "high2:double"}));
 
     // Walks copy the registry first: a callback may change it, and may drop its own last owner.
@@ -178,57 +168,42 @@ TEST(PlotPanel, PressGoesDownwardAndMakesTheTakerActive)
     Release(d.view.layout, {52, 40});
     EXPECT_EQ(d.Take(), (Log{"high2:press", "high1:press", "low:press", "low:move", "low:release"}))
         << "the walk in progress is not disturbed; then the expired consumer is skipped";
-}
 
-// Wheels and menus go downward until taken; the first menu is shown at once and the position noted.
-// Size handlers are each told once, from the top down.
-TEST(PlotPanel, WheelMenuAndSizeCallbacksGoDownward)
-{
-    Dispatch d;
-    auto low = std::make_shared<Consumer>(d.log, "low"), high = std::make_shared<Consumer>(d.log, "high"),
+    auto bottom = std::make_shared<Consumer>(d.log, "bottom"), top = std::make_shared<Consumer>(d.log, "top"),
          dead = std::make_shared<Consumer>(d.log, "dead");
-    for (const auto& [c, z] : {std::pair{low, CW::eZOrderGrid}, {high, CW::eZOrderTop}, {dead, CW::eZOrderTop}}) {
-        d.view.panel.addWheelObject(c, z);
-        d.view.panel.addContextMenu(c, z);
-        d.view.panel.addSizeObject(c, z);
-    }
+    for (const auto& [c, z] : {std::pair{bottom, CW::eZOrderGrid}, {top, CW::eZOrderTop}, {dead, CW::eZOrderTop}})
+        d.view.panel.addWheelObject(c, z), d.view.panel.addContextMenu(c, z), d.view.panel.addSizeObject(c, z);
     dead.reset(); // an expired entry is skipped
-    low->answer["wheel"] = 1;
+    bottom->answer["wheel"] = 1;
     Wheel(d.view.layout, {30, 40});
-    EXPECT_EQ(d.Take(), (Log{"high:wheel", "low:wheel"}));
+    EXPECT_EQ(d.Take(), (Log{"top:wheel", "bottom:wheel"}));
 
     QMenu menu;
     menu.addAction("Item");
-    low->pMenu = &menu;
+    bottom->pMenu = &menu;
     bool shown = false;
-    QTimer::singleShot(0, [&] {
-        shown = QApplication::activePopupWidget() == &menu;
-        menu.close();
-    });
+    QTimer::singleShot(0, [&] { shown = QApplication::activePopupWidget() == &menu; menu.close(); });
     const QPoint at(70, 30);
     Menu(d.view.layout, at);
     EXPECT_TRUE(shown) << "the menu is shown at once";
-    EXPECT_EQ(d.Take(), (Log{"high:menu", "low:menu"}));
+    EXPECT_EQ(d.Take(), (Log{"top:menu", "bottom:menu"}));
     EXPECT_EQ(d.view.panel.GetMenuMousePosition(), at);
-    low->pMenu = nullptr;
+    bottom->pMenu = nullptr;
     Menu(d.view.layout, {10, 10});
     EXPECT_EQ(d.view.panel.GetMenuMousePosition(), at) << "without any menu the stored position stays";
 
     d.Take();
-    d.view.Resize(220, 100);
-    d.view.Render();
+    d.view.Resize(220, 100), d.view.Render();
     d.view.panel.prepareUpdate();
-    EXPECT_EQ(d.Take(), (Log{"high:resized", "low:resized", "high:prepare", "low:prepare"}));
+    EXPECT_EQ(d.Take(), (Log{"top:resized", "bottom:resized", "top:prepare", "bottom:prepare"}));
 }
 
 TEST(PlotPanel, ConstructionAxesAndEdges)
 {
     GLLayout layout;
     GLCommonWidget panel("P", &layout, CW::eXAxisWindow);
-    EXPECT_EQ(panel.GLCommonWidget_Type(), CW::eXAxisWindow);
-    EXPECT_TRUE(panel.GetXAxis().expired());
+    EXPECT_TRUE(panel.GLCommonWidget_Type() == CW::eXAxisWindow && panel.GetXAxis().expired() && !panel.isVisible());
     EXPECT_EQ(QSize(panel.minimumWidth(), panel.minimumHeight()), QSize(20, 20));
-    EXPECT_FALSE(panel.isVisible()) << "not shown until added";
     layout.setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
     EXPECT_EQ(panel.sizePolicy(), layout.sizePolicy());
     EXPECT_EQ(panel.YStart(0), -1.0) << "no Y axis";
@@ -236,10 +211,8 @@ TEST(PlotPanel, ConstructionAxesAndEdges)
     // The Y range runs from the bottom pixel row (the height) to the top one.
     SinglePanel view(60, 200, CW::ePlotWindow);
     auto axis = std::make_shared<axisDefinition>();
-    axis->setXType(false);
-    axis->init(0, 100, 201);
-    view.panel.SetYAxis(axis);
-    view.Render();
+    axis->setXType(false), axis->init(0, 100, 201);
+    view.panel.SetYAxis(axis), view.Render();
     EXPECT_EQ(view.panel.GetYAxis().lock(), axis);
     ASSERT_NE(axis->PixelToValue(200, nullptr, false), axis->PixelToValue(199, nullptr, false)); // rows tell apart
     EXPECT_EQ(view.panel.YStart(7), axis->PixelToValue(view.panel.height(), nullptr, false));

@@ -27,14 +27,7 @@ public:
     std::vector<Received> vEvents;
     int iResizes = 0;
 
-    explicit RecordingPanel(const std::string& name, bool border = true) : GLBaseWidget(name)
-    {
-        SetBorderWidget(border);
-    }
-    int Count(QEvent::Type type) const
-    {
-        return int(std::count_if(vEvents.begin(), vEvents.end(), [type](const Received& r) { return r.type == type; }));
-    }
+    explicit RecordingPanel(std::string name, bool border = true) : GLBaseWidget(name) { SetBorderWidget(border); }
     // Where the last event of that type arrived; far outside every panel when none did.
     QPoint Last(QEvent::Type type) const
     {
@@ -52,23 +45,23 @@ protected:
     void contextMenuEvent(QContextMenuEvent* e) override { vEvents.push_back({e->type(), e->pos()}); }
 };
 
+inline void Send(QWidget& w, QEvent&& event) { QCoreApplication::sendEvent(&w, &event); }
+
 // A hidden widget gets no resize event from Qt until it is shown; deliver it as a window would.
 inline void ResizeLayout(QWidget& layout, int w, int h)
 {
     const QSize old = layout.size();
     layout.resize(w, h);
-    QResizeEvent event(layout.size(), old);
-    QCoreApplication::sendEvent(&layout, &event);
+    Send(layout, QResizeEvent(layout.size(), old));
 }
 
 // Delivers a real mouse event to the layout widget, as Qt would.
 inline void SendMouse(QWidget& target, QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons buttons)
 {
-    QMouseEvent event(type, pos, target.mapToGlobal(pos), button, buttons, Qt::NoModifier);
-    QCoreApplication::sendEvent(&target, &event);
+    Send(target, QMouseEvent(type, pos, target.mapToGlobal(pos), button, buttons, Qt::NoModifier));
 }
-// A press of one button and its release, a move with buttons held, a leave, a menu request and a wheel
-// step, each delivered as Qt would.
+// A press of one button and its release, a move with buttons held, a left double click, a leave, a menu
+// request and a wheel step, each delivered as Qt would.
 inline void Press(QWidget& w, QPoint p, Qt::MouseButton b = Qt::LeftButton)
 {
     SendMouse(w, QEvent::MouseButtonPress, p, b, b);
@@ -78,7 +71,10 @@ inline void Release(QWidget& w, QPoint p, Qt::MouseButton b = Qt::LeftButton)
     SendMouse(w, QEvent::MouseButtonRelease, p, b, Qt::NoButton);
 }
 inline void Move(QWidget& w, QPoint p, Qt::MouseButtons b = {}) { SendMouse(w, QEvent::MouseMove, p, Qt::NoButton, b); }
-inline void Send(QWidget& w, QEvent&& event) { QCoreApplication::sendEvent(&w, &event); }
+inline void DoubleClick(QWidget& w, QPoint p)
+{
+    SendMouse(w, QEvent::MouseButtonDblClick, p, Qt::LeftButton, Qt::LeftButton);
+}
 inline void Leave(QWidget& w) { Send(w, QEvent(QEvent::Leave)); }
 inline void Menu(QWidget& w, QPoint p) { Send(w, QContextMenuEvent(QContextMenuEvent::Mouse, p, w.mapToGlobal(p))); }
 inline void Wheel(QWidget& w, QPoint p)

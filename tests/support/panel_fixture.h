@@ -31,16 +31,13 @@ struct StdRows
 };
 
 // A draw object that runs the test's code inside the panel's paint pass.
-class PaintStep : public IGLDrawObject
+struct PaintStep : IGLDrawObject
 {
-public:
     using Fn = std::function<void(GLPainter&, GLCommonWidget*, int)>;
     explicit PaintStep(Fn fn) : m_Fn(std::move(fn)) {}
     bool visible() const override { return true; }
     void draw(GLPainter& painter, GLCommonWidget* w, int windowType) override { m_Fn(painter, w, windowType); }
     const QString& name() const override { return m_sName; }
-
-private:
     Fn m_Fn;
     QString m_sName;
 };
@@ -64,14 +61,7 @@ struct SinglePanel
         m_Steps.push_back(std::make_shared<PaintStep>(std::move(fn)));
         panel.addPaintObject(m_Steps.back(), z);
     }
-    QImage Render()
-    {
-        QImage image;
-        layout.RenderToImage(&image);
-        return image;
-    }
-
-private:
+    QImage Render() { QImage image; layout.RenderToImage(&image); return image; }
     std::vector<std::shared_ptr<PaintStep>> m_Steps;
 };
 
