@@ -1,10 +1,8 @@
-// Runs twice: as is (FBO mode on llvmpipe) and with framebuffer objects and the fragment shader
-// removed by Mesa (software mode). Both runs must show the same pictures; where the two modes
-// differ by design, the expectation says so.
+// Runs twice: as is (FBO mode on llvmpipe) and with framebuffer objects and the fragment shader removed by Mesa
+// (software mode). Both runs must show the same pictures; where the modes differ by design, the expectation says so.
 #include "glplatform_p.h"
 #include "support/render_fixture.h"
 
-#define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>
 #include <GL/glext.h>
 #include <QtTest>
@@ -27,17 +25,16 @@ bool StrippedRun() { return qEnvironmentVariable("MESA_EXTENSION_OVERRIDE").cont
 Bytes Filled(int w, int h, unsigned char value) { return Bytes(size_t(w) * size_t(h), value); }
 
 // A surface kept across frames, with the clock injected and the image internals in view.
-class AgedSurface : public TestSurface
+struct AgedSurface : TestSurface
 {
-public:
     using GLFrameWidget::AgedImage;
     unsigned int uForcedStatus = 0; // when set, the framebuffer reports this status
+    unsigned int FramebufferStatus() override { return uForcedStatus ? uForcedStatus : GL::FramebufferStatus(); }
 
     // started: render a first frame, so that the context exists from here on.
     explicit AgedSurface(int w = 64, int h = 32, bool started = true)
     {
-        GLPlatform::SetClock(FakeClock);
-        resize(w, h);
+        GLPlatform::SetClock(FakeClock), resize(w, h);
         if (started)
             Frame([](AgedSurface&) {});
     }
@@ -78,9 +75,6 @@ public:
         SetAgedImageYAxis(id, 0, 1), SetAgedImageDestYAxis(id, 0, 1), SetAgeing(id, true);
         return id;
     }
-
-protected:
-    unsigned int FramebufferStatus() override { return uForcedStatus ? uForcedStatus : GL::FramebufferStatus(); }
 };
 
 void expectOneError(RecordingErrorHandler& errors, const char* message, const char* function)
@@ -91,7 +85,7 @@ void expectOneError(RecordingErrorHandler& errors, const char* message, const ch
 }
 } // namespace
 
-TEST(AgedImageRecords, AnySizeKeepsTheGLStateDeletedIdsAreReusedAndBadIdsDoNothing)
+TEST(AgedImageRecords, AnySizeKeepsTheGLStateIdsAreReusedBadIdsDoNothingFramesAndTimeStampsFadeInHoldTimeSteps)
 {
     AgedSurface s;
     auto state = [] { // what the surrounding drawing relies on
@@ -118,23 +112,17 @@ TEST(AgedImageRecords, AnySizeKeepsTheGLStateDeletedIdsAreReusedAndBadIdsDoNothi
     EXPECT_FALSE(s.AgedImage(1)->RepaintTimer.isActive()) << "deletion stopped the timer; a new record starts off";
 
     s.Frame([&](AgedSurface& w) {
-        const unsigned char byte = 1;
         for (int bad : {-1, 2, 9}) {
-            float px = 1, py = 1, angle = 1;
+            float px = 1, py = 1, a = 1;
             int x = 1;
             w.DeleteAgedImage(bad), w.SetAgedImageBufferSize(bad, 4, 4), w.SetAgedImageHoldTime(bad, 3);
-            w.SetAgedImageColorTable(bad, QVector<unsigned int>{1, 2}), w.SetAgeing(bad, true);
-            w.SetAgedImagePolarParams(bad, true, true, 0, 0, 0, 0, 0, 0), w.SetAgedImageData(bad, 1, &byte, 1, 1);
-            w.DrawAgedImage(bad), w.DrawAgedImagePolar(bad);
-            w.AgedImageRectToPolar(bad, 3, 1, px, py), w.AgedImagePolarToRect(bad, 3, 1, x, angle);
-            EXPECT_TRUE(px == 0 && py == 0 && x == 0 && angle == 0) << "id " << bad;
+            w.SetAgedImageColorTable(bad, QVector<unsigned int>{1, 2}), w.SetAgeing(bad, true), w.DrawAgedImage(bad);
+            w.SetAgedImagePolarParams(bad, true, true, 0, 0, 0, 0, 0, 0), w.DrawAgedImagePolar(bad);
+            w.Feed(bad, {1}, 1), w.AgedImageRectToPolar(bad, 3, 1, px, py), w.AgedImagePolarToRect(bad, 3, 1, x, a);
+            EXPECT_TRUE(px == 0 && py == 0 && x == 0 && a == 0) << "id " << bad;
         }
     });
-}
 
-TEST(AgedImageAgeing, TheFrameClockAndTimeStampsFadeInHoldTimeSteps)
-{
-    AgedSurface s;
     s.Advance(0); // the first painted frame: the image's ageing starts from its time
     const int id = s.CreateImage(64, 32);
     s.SetAgedImageHoldTime(id, 10'000), s.Frame([&](AgedSurface& w) { w.Feed(id, Filled(64, 32, 1), 64); });
@@ -152,8 +140,7 @@ TEST(AgedImageAgeing, TheFrameClockAndTimeStampsFadeInHoldTimeSteps)
 
     // Time stamps in microseconds instead of the frame clock; a hold time below 10 ms counts as 10.
     const Bytes zeros = Filled(64, 32, 0);
-    s.SetAgedImageHoldTime(id, 5);
-    s.Frame([&](AgedSurface& w) {
+    s.SetAgedImageHoldTime(id, 5), s.Frame([&](AgedSurface& w) {
         w.Feed(id, Filled(64, 32, 1), 64, 1'000'000);
         for (unsigned long long t = 1'000'050; t <= 1'001'000; t += 50) // each step is below 1 % and is lost
             w.Feed(id, zeros, 64, t);
@@ -194,12 +181,10 @@ TEST(AgedImageData, WholeFramesTakenWhileAgeingInAPaintPassShowTheTableColoursIn
     }
 
     s.SetAgedImageColorTable(id, QVector<unsigned int>{0, cRed, cGreen});
-    Bytes longer = Filled(64, 32, 2), shorter = Filled(64, 32, 1);
-    longer.resize(64 * 32 + 50, 2), shorter.resize(64 * 31);
-    EXPECT_EQ(s.Show(id, longer, 64).pixel(50, 5), cGreen) << "32 rows and a part";
+    EXPECT_EQ(s.Show(id, Filled(64 * 32 + 50, 1, 2), 64).pixel(50, 5), cGreen) << "32 rows and a part";
     struct Ignored { Bytes data; int bytesPerLine; const char* why; };
     for (const Ignored& frame : {Ignored{Filled(63, 32, 1), 63, "rows shorter than the image"},
-                                 {shorter, 64, "31 rows"}, {Filled(64, 32, 1), 0, "no row length"},
+                                 {Filled(64, 31, 1), 64, "31 rows"}, {Filled(64, 32, 1), 0, "no row length"},
                                  {Filled(64, 32, 1), -64, "negative"}, {Filled(64, 32, 0), 64, "only zeros"}})
         EXPECT_EQ(s.Show(id, frame.data, frame.bytesPerLine).pixel(50, 5), cGreen) << frame.why;
     s.Frame([&](AgedSurface& w) { w.SetAgedImageData(id, 0, nullptr, 64, 64 * 32); }); // refused without a message
@@ -208,8 +193,7 @@ TEST(AgedImageData, WholeFramesTakenWhileAgeingInAPaintPassShowTheTableColoursIn
 
     s.SetAgeing(id, false), s.Advance(5000);
     EXPECT_EQ(s.Show(id).pixel(50, 5), cGreen) << "switched off after frames: drawn unchanged";
-    s.SetAgedImageBufferSize(id, 32, 32);
-    EXPECT_EQ(s.Show(id).pixel(10, 5), 0u) << "a new size draws nothing until the next frame";
+    EXPECT_EQ((s.SetAgedImageBufferSize(id, 32, 32), s.Show(id).pixel(10, 5)), 0u) << "resized: nothing yet";
 
     // A refused framebuffer is told once; the image falls back to software mode for good and keeps the frame.
     const std::pair<unsigned int, const char*> statuses[] = {
@@ -251,9 +235,7 @@ TEST(AgedImagePolar, RingGridLinesAndConversionsShareOneGeometry)
     // radial line at angle 0 runs from the inner radius 40 to 80 along +x.
     const GL::GLLineStyle red(GL::eLineSolid, 1, Qt::red);
     s.SetAgedImagePolarParams(id, true, true, 20, 20, 20, 20, 0.5f, cfPi / 2);
-    auto grid = [&](AgedSurface& w) {
-        w.DrawAgedImagePolarXCircle(id, 200, red), w.DrawAgedImagePolarYLine(id, 0, red);
-    };
+    auto grid = [&](auto& w) { w.DrawAgedImagePolarXCircle(id, 200, red), w.DrawAgedImagePolarYLine(id, 0, red); };
     frame = s.Frame(grid);
     auto redNear = [&](int x, int y, int dx, int dy) { return qRed(frame.pixel(x, y) | frame.pixel(x + dx, y + dy)); };
     EXPECT_GT(std::min({redNear(20, 100, 1, 0), redNear(100, 20, 0, 1), redNear(150, 100, 0, -1)}), 0);
@@ -277,8 +259,7 @@ TEST(AgedImagePolar, RingGridLinesAndConversionsShareOneGeometry)
                     << "column " << c << " angle " << a << " offset " << offset << " back: " << x << ", " << angle;
             }
         }
-        // A ring under one pixel converts every point to the origin and draws nothing; nor do lines of
-        // width 0 or style none.
+        // A ring under one pixel converts every point to the origin and draws nothing, nor do lines of width 0 or none.
         w.SetAgedImagePolarParams(id, true, true, 100, 100, 100, 100, 0, 0);
         w.AgedImageRectToPolar(id, 10, 1, px, py), w.AgedImagePolarToRect(id, 10, 1, x, angle);
         EXPECT_TRUE(px == 0 && py == 0 && x == 0 && angle == 0);

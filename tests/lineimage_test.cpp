@@ -1,5 +1,4 @@
-// Runs twice: as is (index mode on llvmpipe) and with the fragment shader extension removed by
-// Mesa (software mode).
+// Runs twice: as is (index mode on llvmpipe) and with the fragment shader extension removed by Mesa (software mode).
 #include "axisdefinition.h"
 #include "support/render_fixture.h"
 
@@ -16,10 +15,7 @@ using GL = GLFrameWidget;
 // Index mode needs the fragment shader, which the second run removes.
 bool IndexMode() { return !qEnvironmentVariable("MESA_EXTENSION_OVERRIDE").contains("-GL_ARB_fragment_shader"); }
 
-struct LineSurface : TestSurface
-{
-    using GLFrameWidget::LineImage;
-};
+struct LineSurface : TestSurface { using GLFrameWidget::LineImage; };
 
 // A line of width values that differ by seed; Data hands it to the library.
 std::string Line(int width, int seed)
@@ -63,50 +59,14 @@ void expectOneError(RecordingErrorHandler& errors, const char* message)
 }
 
 // A surface with its context current, as inside a paint pass, and its log recorded.
-class LineImageTest : public testing::Test
+struct LineImageTest : testing::Test
 {
-protected:
     RecordingErrorHandler errors;
     LineSurface w;
     void SetUp() override { ASSERT_TRUE((w.resize(64, 64), w.BeginContext())) << w.info().toStdString(); }
     void TearDown() override { w.EndContext(false); }
 };
 } // namespace
-
-TEST_F(LineImageTest, TimeStampsAppendRewriteOrAreRefusedAndFindTheirNearestLine)
-{
-    const int none = Image(w, 1, 10), id = Image(w, 300, 100);
-    // A newer time stamp appends. A stored one rewrites its line, the newest one too; one between or before
-    // them is refused with a message. Missing (seed -1) or short data is refused quietly.
-    struct Call { unsigned long long stamp; int seed, bytes; bool appended, logged; };
-    for (const Call& c : {Call{100, 1, 300, true, false}, {200, 2, 300, true, false}, {300, 3, 300, true, false},
-                          {200, 20, 300, false, false}, {300, 30, 300, false, false}, {250, 9, 300, false, true},
-                          {50, 9, 300, false, true}, {0, 9, 300, false, true}, {400, -1, 300, false, false},
-                          {400, 2, 299, false, false}, {400, 3, -1, false, false}, {400, 4, 300, true, false}}) {
-        const std::string line = Line(300, c.seed);
-        EXPECT_EQ(w.SetLineImageData(id, c.stamp, c.seed < 0 ? nullptr : Data(line), c.bytes), c.appended) << c.stamp;
-        if (c.logged)
-            expectOneError(errors, "Unknown existing TimeStamp");
-        EXPECT_TRUE(errors.vLogged.empty()) << c.stamp;
-    }
-    EXPECT_EQ(w.GetLineImageAvailableTimeRange(id), std::make_pair(100ull, 400ull));
-    const std::pair<unsigned long long, int> kept[] = {{400, 4}, {300, 30}, {200, 20}, {100, 1}, {0, -1}};
-    for (int i = -1; i < 5; ++i) { // newest first; beyond either end, nothing
-        const auto [stamp, seed] = kept[i < 0 ? 4 : i];
-        EXPECT_EQ(w.GetLineImageTimeStamp(id, i), stamp) << i;
-        EXPECT_EQ(w.GetLineImageData(id, i), seed < 0 ? "" : Line(300, seed)) << "refused calls lose no line";
-    }
-    // The nearest line of a time stamp between the oldest and the newest, the newer one on a tie.
-    struct Case { unsigned long long stamp; int line; bool found; };
-    for (const Case& c : {Case{390, 0, true}, {310, 1, true}, {350, 0, true}, {149, 3, true}, {150, 2, true},
-                          {100, 3, true}, {400, 0, true}, {200, 2, true}, {50, 0, false}, {401, 0, false}}) {
-        bool found = !c.found;
-        EXPECT_EQ(w.GetLineImageLine(id, c.stamp, found), c.line) << c.stamp;
-        EXPECT_EQ(found, c.found) << c.stamp;
-    }
-    bool found = true;
-    EXPECT_TRUE(w.GetLineImageLine(none, 100, found) == 0 && !found) << "no lines";
-}
 
 TEST_F(LineImageTest, TrimmingKeepsTheBufferHeightAndRecyclesTileTextures)
 {
@@ -141,8 +101,7 @@ TEST(LineImage, BothModesPlaceTheTableColoursByTheAxesAndANewTableReachesStoredL
     // range takes 40..60 % of the columns: they are stored but never shown. Columns beyond the 16-bit
     // range are cut, not wrapped. In software mode a new table colours later lines only.
     axisDefinition axis;
-    axis.init(0.0, 100.0, 700);
-    axis.AddSkip(40.0, 60.0, true);
+    axis.init(0.0, 100.0, 700), axis.AddSkip(40.0, 60.0, true);
     const QVector<unsigned int> table = Palette(40), later = Palette(100);
     const std::string wide = Line(40000, 4);
     const QImage img = render(700, 700, [&](TestSurface& w) {
@@ -174,11 +133,11 @@ TEST(LineImage, BothModesPlaceTheTableColoursByTheAxesAndANewTableReachesStoredL
         }
 }
 
-TEST_F(LineImageTest, BadInputGetsDefinedAnswersAndDeletionNeedsNoCurrentContext)
+TEST_F(LineImageTest, BadInputGetsDefinedAnswersDeletionNeedsNoContextTimeStampsAppendRewriteOrFindTheNearest)
 {
-    const int id = Image(w, 300, 100), deleted = w.CreateLineImage();
-    EXPECT_TRUE(w.SetLineImageData(id, 1, Data(Line(300, 1))));
-    w.DrawLineImage(id), w.DeleteLineImage(deleted); // the draw uploads the colour table in index mode
+    const int image = Image(w, 300, 100), deleted = w.CreateLineImage();
+    EXPECT_TRUE(w.SetLineImageData(image, 1, Data(Line(300, 1))));
+    w.DrawLineImage(image), w.DeleteLineImage(deleted); // the draw uploads the colour table in index mode
     // Invalid and deleted ids: nothing happens, the getters give their defaults, nothing is logged.
     for (int bad : {-1, deleted, 99}) {
         const AxisData axis = axisDefinition().GetAxisDefinitionSet();
@@ -187,24 +146,53 @@ TEST_F(LineImageTest, BadInputGetsDefinedAnswersAndDeletionNeedsNoCurrentContext
         w.SetLineImageXAxis(bad, 0, 1, 10), w.SetLineImageXAxis(bad, axis), w.SetLineImageDestYAxis(bad, 0, 1);
         w.SetLineImageDestXAxis(bad, 0, 1, 10), w.SetLineImageDestXAxis(bad, axis);
         bool found = true;
-        EXPECT_TRUE(w.GetLineImageLine(bad, 1, found) == 0 && !found);
-        EXPECT_TRUE(w.GetLineImageAvailableTimeRange(bad) == std::make_pair(0ull, 0ull) &&
-                    w.GetLineImageTimeStamp(bad, 0) == 0 && w.GetLineImageData(bad, 0).empty());
-        EXPECT_FALSE(w.SetLineImageData(bad, 9, Data(Line(300, 9))));
+        EXPECT_TRUE(w.GetLineImageLine(bad, 1, found) == 0 && !found && w.GetLineImageTimeStamp(bad, 0) == 0 &&
+                    w.GetLineImageAvailableTimeRange(bad) == std::make_pair(0ull, 0ull) &&
+                    w.GetLineImageData(bad, 0).empty() && !w.SetLineImageData(bad, 9, Data(Line(300, 9)))) << bad;
     }
     EXPECT_TRUE(errors.vLogged.empty());
-    EXPECT_EQ(w.CreateLineImage(), deleted) << "a deleted id is reused";
-    EXPECT_EQ(w.GetLineImageTimeStamp(deleted, 0), 0u) << "and starts empty";
+    EXPECT_TRUE(w.CreateLineImage() == deleted && w.GetLineImageTimeStamp(deleted, 0) == 0) << "reused, and empty";
 
     // Outside a paint pass data is refused with a message and a draw is skipped; deletion makes the
     // context current itself to delete the colour table.
     w.EndContext(false);
-    EXPECT_FALSE(w.SetLineImageData(id, 2, Data(Line(300, 2))));
+    EXPECT_FALSE(w.SetLineImageData(image, 2, Data(Line(300, 2))));
     expectOneError(errors, "No context");
-    w.DrawLineImage(id);
-    EXPECT_EQ(w.GetLineImageAvailableTimeRange(id), std::make_pair(1ull, 1ull)) << "refusals lose no line";
-    const unsigned int table = w.LineImage(id)->uColorTableTexture;
-    EXPECT_FALSE((w.DeleteLineImage(id), w.ActiveContext()));
+    w.DrawLineImage(image);
+    EXPECT_EQ(w.GetLineImageAvailableTimeRange(image), std::make_pair(1ull, 1ull)) << "refusals lose no line";
+    const unsigned int table = w.LineImage(image)->uColorTableTexture;
+    EXPECT_FALSE((w.DeleteLineImage(image), w.ActiveContext()));
     ASSERT_TRUE(w.BeginContext());
     EXPECT_TRUE((table != 0) == IndexMode() && !glIsTexture(table)) << table;
+
+    const int none = Image(w, 1, 10), id = Image(w, 300, 100);
+    // A newer time stamp appends. A stored one rewrites its line, the newest one too; one between or before
+    // them is refused with a message. Missing (seed -1) or short data is refused quietly.
+    struct Call { unsigned long long stamp; int seed, bytes; bool appended, logged; };
+    for (const Call& c : {Call{100, 1, 300, true, false}, {200, 2, 300, true, false}, {300, 3, 300, true, false},
+                          {200, 20, 300, false, false}, {300, 30, 300, false, false}, {250, 9, 300, false, true},
+                          {50, 9, 300, false, true}, {0, 9, 300, false, true}, {400, -1, 300, false, false},
+                          {400, 2, 299, false, false}, {400, 3, -1, false, false}, {400, 4, 300, true, false}}) {
+        const std::string line = Line(300, c.seed);
+        EXPECT_EQ(w.SetLineImageData(id, c.stamp, c.seed < 0 ? nullptr : Data(line), c.bytes), c.appended) << c.stamp;
+        if (c.logged)
+            expectOneError(errors, "Unknown existing TimeStamp");
+        EXPECT_TRUE(errors.vLogged.empty()) << c.stamp;
+    }
+    EXPECT_EQ(w.GetLineImageAvailableTimeRange(id), std::make_pair(100ull, 400ull));
+    const std::pair<unsigned long long, int> kept[] = {{400, 4}, {300, 30}, {200, 20}, {100, 1}, {0, -1}};
+    for (int i = -1; i < 5; ++i) { // newest first; beyond either end, nothing
+        const auto [stamp, seed] = kept[i < 0 ? 4 : i];
+        EXPECT_EQ(w.GetLineImageTimeStamp(id, i), stamp) << i;
+        EXPECT_EQ(w.GetLineImageData(id, i), seed < 0 ? "" : Line(300, seed)) << "refused calls lose no line";
+    }
+    // The nearest line of a time stamp between the oldest and the newest, the newer one on a tie.
+    struct Case { unsigned long long stamp; int line; bool found; };
+    for (const Case& c : {Case{390, 0, true}, {310, 1, true}, {350, 0, true}, {149, 3, true}, {150, 2, true},
+                          {100, 3, true}, {400, 0, true}, {200, 2, true}, {50, 0, false}, {401, 0, false}}) {
+        bool found = !c.found;
+        EXPECT_TRUE(w.GetLineImageLine(id, c.stamp, found) == c.line && found == c.found) << c.stamp;
+    }
+    bool found = true;
+    EXPECT_TRUE(w.GetLineImageLine(none, 100, found) == 0 && !found) << "no lines";
 }

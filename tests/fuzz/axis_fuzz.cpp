@@ -66,10 +66,9 @@ void CheckMapping(const axisDefinition& axis, double value)
     const int index = axis.InRange(value);
     if (!FiniteAxis(axis) || !shown || index < 0 || !std::isfinite(value)) return;
     const pixSection& s = axis.GetPixSection(index);
-    const bool interior = std::fabs(value - s.GetFrom()) > 1e-5 && std::fabs(value - s.GetTo()) > 1e-5;
-    if (!interior || s.GetWidth() <= 3) return;
-    const double back = axis.PixelToValue(pixel, &valid, false);
-    const double noise = 1e-12 * (std::fabs(s.GetFrom()) + std::fabs(s.GetTo()) + std::fabs(value));
+    if (std::fabs(value - s.GetFrom()) <= 1e-5 || std::fabs(value - s.GetTo()) <= 1e-5 || s.GetWidth() <= 3) return;
+    const double back = axis.PixelToValue(pixel, &valid, false),
+                 noise = 1e-12 * (std::fabs(s.GetFrom()) + std::fabs(s.GetTo()) + std::fabs(value));
     Check(valid && std::fabs(back - value) <= 0.5 * s.GetXUnitsForPixel() * (1 + 1e-9) + noise);
 }
 
@@ -80,10 +79,8 @@ void CheckHistory(axisDefinition& axis, double min, double max)
     axis.zoom(min, max);
     if (std::fabs(min - oldMin) < eps && std::fabs(max - oldMax) < eps) return;
     Check(Same(axis.GetMin(), min) && Same(axis.GetMax(), max) && axis.UnDoAvailable());
-    axis.UnDo();
-    Check(Same(axis.GetMin(), oldMin) && Same(axis.GetMax(), oldMax) && axis.ReDoAvailable());
-    axis.ReDo();
-    Check(Same(axis.GetMin(), min) && Same(axis.GetMax(), max));
+    axis.UnDo(), Check(Same(axis.GetMin(), oldMin) && Same(axis.GetMax(), oldMax) && axis.ReDoAvailable());
+    axis.ReDo(), Check(Same(axis.GetMin(), min) && Same(axis.GetMax(), max));
 }
 
 // Zoom factors beyond a million make the pixel shares of a rebuilt layout hang on the last bits of their
@@ -106,8 +103,7 @@ void CheckParameterSet(const axisDefinition& axis)
     first.SetCenterValue(first.GetCenterValue(), first.GetApplyCenterValue());
     const AxisData rebuilt = first.GetAxisDefinitionSet();
     if (!ModerateSet(rebuilt)) return;
-    second.ApplyAxisDefinitionSet(rebuilt);
-    Check(second.GetPixSections() == first.GetPixSections());
+    second.ApplyAxisDefinitionSet(rebuilt), Check(second.GetPixSections() == first.GetPixSections());
 }
 
 // No ticks and nothing written for non-finite input or a zero scale; finite ticks otherwise.
@@ -122,12 +118,10 @@ void CheckTicks(FuzzedDataProvider& in)
         ticks(&outMin, &outMax, &subDivisions, &mode, &decimals, &start, &step, &offset, 0, scale, fixedStep);
     const bool bad = !std::isfinite(min * scale) || !std::isfinite(max * scale) || !std::isfinite(scale);
     Check(count >= 0 && (count == 0 || !(bad || scale == 0.0)));
-    if (count == 0)
-        Check(Same(outMin, min) && Same(outMax, max) && start == -7 && step == -7 && offset == -7 &&
-              subDivisions == -7 && mode == -7 && decimals == -7);
-    else
-        Check(std::isfinite(outMin) && std::isfinite(outMax) && std::isfinite(start) && std::isfinite(step) &&
-              step != 0 && offset == 0 && (mode == 1 || mode == 2) && decimals >= 0);
+    Check(count == 0 ? Same(outMin, min) && Same(outMax, max) && start == -7 && step == -7 && offset == -7 &&
+                           subDivisions == -7 && mode == -7 && decimals == -7
+                     : std::isfinite(outMin) && std::isfinite(outMax) && std::isfinite(start) && std::isfinite(step) &&
+                           step != 0 && offset == 0 && (mode == 1 || mode == 2) && decimals >= 0);
 }
 
 } // namespace
@@ -136,20 +130,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     FuzzedDataProvider in(data, size);
     axisDefinition axis;
-    for (int op = 0; op < 200 && in.remaining_bytes() > 0; ++op) {
+    for (int op = 0, n = 0; op < 200 && in.remaining_bytes() > 0; ++op) {
         switch (in.ConsumeIntegralInRange(0, 15)) {
-        case 0: { // a fresh range starts a fresh history
-            const int n = axis.init(AnyDouble(in), AnyDouble(in), in.ConsumeIntegral<short>());
+        case 0: // a fresh range starts a fresh history
+            n = axis.init(AnyDouble(in), AnyDouble(in), in.ConsumeIntegral<short>());
             Check(n == 0 || (n == axis.GetSectionCnt() && !axis.UnDoAvailable() && !axis.ReDoAvailable()));
             break;
-        }
         case 1: in.ConsumeBool() ? axis.SetMin(NearRange(in, axis)) : axis.SetMax(NearRange(in, axis)); break;
-        case 2: {
-            const int pixelCnt = in.ConsumeIntegral<int>();
-            axis.SetPixelCnt(pixelCnt);
-            Check(axis.GetPixelCnt() == static_cast<short>(pixelCnt));
+        case 2: // the count is kept as 16 bits
+            n = in.ConsumeIntegral<int>(), axis.SetPixelCnt(n), Check(axis.GetPixelCnt() == static_cast<short>(n));
             break;
-        }
         case 3: axis.AddFactor(NearRange(in, axis), NearRange(in, axis), AnyDouble(in), in.ConsumeBool()); break;
         case 4: axis.AddSkip(NearRange(in, axis), NearRange(in, axis), in.ConsumeBool()); break;
         case 5: axis.SetSkipSuppressRanges(in.ConsumeBool()); break;
@@ -164,8 +154,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         case 10: {
             std::vector<pixSection> sections(in.ConsumeIntegralInRange(0, 6));
             for (pixSection& s : sections) {
-                const double from = NearRange(in, axis);
-                const double to = in.ConsumeBool() ? from + std::fabs(AnyDouble(in)) : NearRange(in, axis);
+                const double from = NearRange(in, axis),
+                             to = in.ConsumeBool() ? from + std::fabs(AnyDouble(in)) : NearRange(in, axis);
                 s = pixSection(from, to, AnyDouble(in));
             }
             in.ConsumeBool() ? axis.SetZoomSection(sections) : axis.SetSkipSection(sections);
@@ -196,8 +186,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         case 14: axis.SetCenterValue(AnyDouble(in), in.ConsumeBool()); break;
         case 15: {
             const axisDefinition copy(axis);
-            Check(copy.GetPixelCnt() == axis.GetPixelCnt() && Same(copy.GetMin(), axis.GetMin()));
-            CheckLayout(copy);
+            Check(copy.GetPixelCnt() == axis.GetPixelCnt() && Same(copy.GetMin(), axis.GetMin())), CheckLayout(copy);
             break;
         }
         }

@@ -1,9 +1,8 @@
-// Drives GLLayout and its panels: random names, masters, alignments, zooms, limits and visibility, the adders
-// and the standard layout, removal, Show, borders, resizes from 0 to huge, and real mouse, wheel, leave and
-// context-menu events, with panels removed or destroyed and the layout itself destroyed between them. Every
-// 64th input renders. Checks: refused calls change nothing, a panel out of the layout is never called, lookups
-// only return panels of the layout, and in a window its limits allow every visible panel lies inside the
-// window, within its own limits along its parent's axis, apart from the others and found at its centre.
+// Drives GLLayout and its panels (names, masters, alignments, zooms, limits, visibility, the adders, the standard
+// layout, removal, Show, borders, resizes from 0 to huge, real mouse, wheel, leave and menu events), destroying
+// panels and the layout between them; every 64th input renders. Checks: refused calls change nothing, a panel out
+// of the layout is never called, lookups return only its panels, and in a window its limits allow every visible
+// panel lies inside it, within its own limits along its parent's axis, apart from the others, found at its centre.
 #include "../support/layout_fixture.h"
 #include "fuzz_application.h"
 
@@ -19,12 +18,9 @@ namespace {
 using GLBW = GLBaseWidget;
 
 // Calls from the layout are only legal while the panel is in one.
-class FuzzPanel : public GLBaseWidget
+struct FuzzPanel : GLBaseWidget
 {
-public:
     using GLBaseWidget::GLBaseWidget;
-
-protected:
     void Called() { Check(GetLayoutWidget() != nullptr); }
     void resizeEvent(QResizeEvent*) override { Called(); }
     void mouseDoubleClickEvent(QMouseEvent*) override { Called(); }
@@ -124,15 +120,11 @@ struct Session
         const int huge[] = {GLBW::ciMaxCoord - 1, GLBW::ciMaxCoord, GLBW::ciMaxCoord + 1, INT_MAX};
         int w = in.ConsumeIntegralInRange(0, 800), h = in.ConsumeIntegralInRange(0, 800);
         const int shape = in.ConsumeIntegralInRange(0, 7);
-        if (shape < 2 && !bHuge) {
-            (shape == 0 ? w : h) = huge[in.ConsumeIntegralInRange(0, 3)];
-            (shape == 0 ? h : w) %= 3;
-            bHuge = true;
-        } else if (shape == 2) {
+        if (shape < 2 && !bHuge)
+            (shape == 0 ? w : h) = huge[in.ConsumeIntegralInRange(0, 3)], (shape == 0 ? h : w) %= 3, bHuge = true;
+        else if (shape == 2)
             w %= 6, h %= 6;
-        }
-        ResizeLayout(*layout, w, h);
-        CheckGeometry();
+        ResizeLayout(*layout, w, h), CheckGeometry();
     }
 
     void Mouse()
@@ -153,17 +145,14 @@ struct Session
     void OtherEvent()
     {
         const QPoint pos = AnyPoint();
-        std::unique_ptr<QEvent> event;
         switch (in.ConsumeIntegralInRange(0, 2)) {
         case 0:
-            event = std::make_unique<QWheelEvent>(QPointF(pos), QPointF(pos), QPoint(),
-                                                  QPoint(0, in.ConsumeIntegral<int16_t>()), Qt::NoButton,
-                                                  Qt::NoModifier, Qt::NoScrollPhase, false);
+            Send(*layout, QWheelEvent(QPointF(pos), QPointF(pos), QPoint(), QPoint(0, in.ConsumeIntegral<int16_t>()),
+                                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false));
             break;
-        case 1: event = std::make_unique<QEvent>(QEvent::Leave); break;
-        default: event = std::make_unique<QContextMenuEvent>(QContextMenuEvent::Mouse, pos, pos, Qt::NoModifier);
+        case 1: Send(*layout, QEvent(QEvent::Leave)); break;
+        default: Send(*layout, QContextMenuEvent(QContextMenuEvent::Mouse, pos, pos, Qt::NoModifier));
         }
-        QCoreApplication::sendEvent(layout.get(), event.get());
     }
 
     // Only where every limit is consistent and the window fits the limits of the whole tree.
@@ -199,8 +188,7 @@ struct Session
                 Check(r.top() >= 0 && r.bottom() < window.height());
                 Check(sharesHeight ? Within(r.height(), p->minimumHeight(), p->maximumHeight())
                                    : r.height() == parent->m_iHeight);
-                for (const QRect& other : shown)
-                    Check(!r.intersects(other));
+                Check(std::none_of(shown.begin(), shown.end(), [&](const QRect& o) { return r.intersects(o); }));
                 shown.push_back(r);
                 Check(r.isEmpty() || layout->FindWidget(r.center()) == p);
             }
@@ -228,8 +216,7 @@ struct Session
         case 2: Add(in.ConsumeIntegralInRange(1, 4)); break;
         case 3: {
             const bool empty = layout->GetRootGroup() == nullptr, created = layout->CreateStdLayout(Zoom());
-            Check(!created || empty);
-            bStdLayout |= created;
+            Check(!created || empty), bStdLayout |= created;
             break;
         }
         case 4: {
@@ -260,8 +247,7 @@ struct Session
             break;
         case 13: // the layout goes first: its panels are detached and live on
             if (bRecreated) break;
-            bRecreated = true;
-            layout = std::make_unique<TestLayout>();
+            bRecreated = true, layout = std::make_unique<TestLayout>();
             for (const auto& p : panels)
                 Check(p->GetLayoutWidget() == nullptr);
             break;
@@ -296,14 +282,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Check(s.layout->RenderToImage(&image) || s.layout->initializeError() != GLFrameWidget::eInitNoError);
     }
     // The override cursor is pushed at most once, so one restore leaves Qt's stack empty.
-    GLLayout::RestoreOverrideCursor();
-    Check(QGuiApplication::overrideCursor() == nullptr);
+    GLLayout::RestoreOverrideCursor(), Check(QGuiApplication::overrideCursor() == nullptr);
     if (s.bStdLayout || in.ConsumeIntegralInRange(0, 7) == 0)
         s.layout.reset(); // the layout before its panels
     s.panels.clear();
-    if (s.layout) {
-        s.layout->RemoveWidgets();
-        Check(s.layout->FindWidget(QPoint(0, 0)) == nullptr);
-    }
+    if (s.layout)
+        s.layout->RemoveWidgets(), Check(s.layout->FindWidget(QPoint(0, 0)) == nullptr);
     return 0;
 }

@@ -1,8 +1,7 @@
-// Drives the line images of GLFrameWidget: creation and deletion, buffer heights, widths, lines stored with time
-// stamps that go forward, repeat, rewrite, are unknown or come without a context, the getters, and ids that do
-// not exist; every 128th input runs inside a paint pass and draws. Checked against a shadow model of each image
-// after every operation: kept lines and their order, the time range and stamps, the bytes read back, the nearest
-// line of a stamp, the return of each store, and the defaults for unknown ids.
+// Drives GLFrameWidget's line images: creation, deletion, buffer heights, widths, lines stored with time stamps that
+// go forward, repeat, rewrite, are unknown or come without a context, the getters, and ids that do not exist; every
+// 128th input draws in a paint pass. Checked against a shadow model of each image after every operation: kept lines
+// and their order, time range and stamps, bytes read back, nearest line of a stamp, each store's return, defaults.
 #include "fuzz_application.h"
 
 #include <QImage>
@@ -16,11 +15,8 @@
 namespace {
 using Stamp = unsigned long long;
 
-struct Model
-{
-    int iWidth = 0, iBufferHeight = 0;
-    std::map<Stamp, std::string> Lines; // stamp -> bytes last stored
-};
+// The shadow of one image: its width, its buffer height and the bytes last stored under each kept stamp.
+struct Model { int iWidth = 0, iBufferHeight = 0; std::map<Stamp, std::string> Lines; };
 
 void CheckUnknown(FuzzSurface& w, int id)
 {
@@ -103,21 +99,14 @@ void Run(FuzzSurface& w, FuzzedDataProvider& in, bool drawing)
         case 0: {
             if (images.size() >= 4) break;
             const int created = w.CreateLineImage();
-            Check(created >= 0 && !images.count(created));
-            images[created] = Model();
+            Check(created >= 0 && images.emplace(created, Model()).second); // never an id in use
             break;
         }
-        case 1:
-            if (!m) break;
-            w.DeleteLineImage(id);
-            images.erase(id);
-            CheckUnknown(w, id);
-            break;
+        case 1: if (m) w.DeleteLineImage(id), images.erase(id), CheckUnknown(w, id); break;
         case 2:
             if (!m) break;
             m->iBufferHeight = in.ConsumeBool() ? in.ConsumeIntegralInRange(0, 300) : in.ConsumeIntegral<int>();
-            w.SetLineImageBufferHeight(id, m->iBufferHeight);
-            m->iBufferHeight = std::max(m->iBufferHeight, 0);
+            w.SetLineImageBufferHeight(id, m->iBufferHeight), m->iBufferHeight = std::max(m->iBufferHeight, 0);
             break;
         case 3: {
             const int count =
@@ -132,9 +121,7 @@ void Run(FuzzSurface& w, FuzzedDataProvider& in, bool drawing)
         case 5: if (m) StoreLine(w, in, id, *m, true); break;
         case 6: // a store between two frames
             if (!m || drawing) break;
-            w.EndContext(false);
-            StoreLine(w, in, id, *m, false);
-            Check(w.BeginContext());
+            w.EndContext(false), StoreLine(w, in, id, *m, false), Check(w.BeginContext());
             break;
         case 7: {
             if (!m) break;
@@ -152,17 +139,13 @@ void Run(FuzzSurface& w, FuzzedDataProvider& in, bool drawing)
         for (const auto& image : images)
             CheckImage(w, image.first, image.second, false);
     }
-    for (const auto& image : images) {
-        CheckImage(w, image.first, image.second, true);
+    for (const auto& [id, model] : images) {
+        CheckImage(w, id, model, true);
         if (drawing) {
-            w.SetLineImageYAxis(image.first, 0, 64);
-            w.SetLineImageDestYAxis(image.first, 0, 64);
-            w.SetLineImageDestXAxis(image.first, 0, 63, 64);
-            w.BeginViewPort(0, 0, 64, 64);
-            w.DrawLineImage(image.first);
-            w.EndViewPort(0, 0);
+            w.SetLineImageYAxis(id, 0, 64), w.SetLineImageDestYAxis(id, 0, 64), w.SetLineImageDestXAxis(id, 0, 63, 64);
+            w.BeginViewPort(0, 0, 64, 64), w.DrawLineImage(id), w.EndViewPort(0, 0);
         }
-        w.DeleteLineImage(image.first);
+        w.DeleteLineImage(id);
     }
 }
 
@@ -186,9 +169,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         QImage image;
         Check(w.RenderToImage(&image) && image.width() == 64);
     } else {
-        Check(w.BeginContext());
-        Run(w, in, false);
-        w.EndContext(false);
+        Check(w.BeginContext()), Run(w, in, false), w.EndContext(false);
     }
     return 0;
 }

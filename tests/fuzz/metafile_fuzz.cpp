@@ -1,9 +1,8 @@
 // Drives GLPainter recording into two GLMetaFiles: pens, brushes, fonts, balanced and unbalanced save/restore,
-// transforms, shapes and texts with arbitrary values, switches of the recording target, replays into the other
-// metafile, into itself and onto the widget, copies and moves. Checks that the n-th command of a kind refers to
-// record n of its list, that each call appends the commands the header describes, that a replay appends a
-// balanced push, source, pop run, and that copies and moves carry the commands and leave the documented source
-// behind. One input in 128 paints, and a replayed metafile must leave the transform as it found it.
+// transforms, shapes and texts of any values, target switches, replays into the other metafile, into itself and
+// onto the widget, copies and moves. Checks: the n-th command of a kind refers to record n of its list, each call
+// appends the commands the header describes, a replay appends a balanced push, source, pop run, copies and moves
+// carry the commands and leave the documented source; one input in 128 paints, and a replay keeps the transform.
 #include "fuzz_application.h"
 #include "glpainter.h"
 
@@ -17,10 +16,7 @@ namespace {
 using Commands = std::vector<GLMetaFile::GLMetaCommand>;
 
 // Shapes and texts keep their records in lists; the other commands carry their numbers.
-bool Indexed(int kind)
-{
-    return kind == GLMetaFile::eLines || kind == GLMetaFile::ePolygon || kind == GLMetaFile::eText;
-}
+bool Indexed(int k) { return k == GLMetaFile::eLines || k == GLMetaFile::ePolygon || k == GLMetaFile::eText; }
 
 void CheckStructure(const GLMetaFile& m)
 {
@@ -35,11 +31,9 @@ void CheckStructure(const GLMetaFile& m)
 // Records are compared by kind only: a replay appends them to other lists under other indices.
 bool SameCommands(const Commands& a, size_t from, const Commands& b)
 {
-    for (size_t i = 0; i < b.size(); ++i)
-        if (a[from + i].iKind != b[i].iKind ||
-            (!Indexed(b[i].iKind) && !(Same(a[from + i].dA, b[i].dA) && Same(a[from + i].dB, b[i].dB))))
-            return false;
-    return true;
+    return std::equal(b.begin(), b.end(), a.begin() + std::ptrdiff_t(from), [](const auto& x, const auto& y) {
+        return x.iKind == y.iKind && (Indexed(x.iKind) || (Same(x.dA, y.dA) && Same(x.dB, y.dB)));
+    });
 }
 
 bool Balanced(const Commands& commands, size_t from)
@@ -116,16 +110,13 @@ MetaFiles Run(FuzzedDataProvider& in, GLFrameWidget* widget)
             break;
         case 4: {
             QFont font(in.PickValueInArray(s_Families));
-            font.setPixelSize(in.ConsumeIntegralInRange(4, 28));
-            font.setBold(in.ConsumeBool());
-            font.setItalic(in.ConsumeBool());
-            p.setFont(font);
+            font.setPixelSize(in.ConsumeIntegralInRange(4, 28)), font.setBold(in.ConsumeBool());
+            font.setItalic(in.ConsumeBool()), p.setFont(font);
             break;
         }
         case 5: p.save(); pushes.push_back(target); added = 1; break;
         case 6: // a restore pops only into the metafile its save pushed into
-            p.restore();
-            added = !pushes.empty() && pushes.back() == recording;
+            p.restore(), added = !pushes.empty() && pushes.back() == recording;
             if (!pushes.empty()) pushes.pop_back();
             break;
         case 7: p.translate(AnyDouble(in), AnyDouble(in)); added = 1; break;
@@ -133,14 +124,12 @@ MetaFiles Run(FuzzedDataProvider& in, GLFrameWidget* widget)
         case 9: p.rotate(AnyDouble(in)); added = 1; break;
         case 10: {
             const int x1 = in.ConsumeIntegral<int>(), y1 = in.ConsumeIntegral<int>();
-            p.drawLine(x1, y1, in.ConsumeIntegral<int>(), in.ConsumeIntegral<int>());
-            lineCall = true;
+            p.drawLine(x1, y1, in.ConsumeIntegral<int>(), in.ConsumeIntegral<int>()), lineCall = true;
             break;
         }
         case 11: {
             const int x = in.ConsumeIntegral<int>(), y = in.ConsumeIntegral<int>(), w = in.ConsumeIntegral<int>();
-            in.ConsumeBool() ? p.drawRect(x, y, w, in.ConsumeIntegral<int>()) : p.drawRect(AnyRect(in));
-            added = 1;
+            in.ConsumeBool() ? p.drawRect(x, y, w, in.ConsumeIntegral<int>()) : p.drawRect(AnyRect(in)), added = 1;
             break;
         }
         case 12: p.fillRect(AnyRect(in), QBrush(AnyColor(in))); added = 1; break;
@@ -148,14 +137,12 @@ MetaFiles Run(FuzzedDataProvider& in, GLFrameWidget* widget)
             QPolygon polygon;
             for (int i = in.ConsumeIntegralInRange(0, 12); i > 0; --i)
                 polygon << QPoint(in.ConsumeIntegral<int>(), in.ConsumeIntegral<int>());
-            p.drawPolygon(polygon, in.ConsumeBool());
-            added = !polygon.isEmpty();
+            p.drawPolygon(polygon, in.ConsumeBool()), added = !polygon.isEmpty();
             break;
         }
         case 14: { // texts are measured on the widget's fonts: without one nothing is recorded
             const int x = in.ConsumeIntegral<int>(), y = in.ConsumeIntegral<int>();
-            p.drawText(x, y, AnyText(in));
-            added = widget != nullptr;
+            p.drawText(x, y, AnyText(in)), added = widget != nullptr;
             break;
         }
         case 15: { // one command per text line
@@ -163,21 +150,16 @@ MetaFiles Run(FuzzedDataProvider& in, GLFrameWidget* widget)
             const int flags = in.ConsumeIntegral<int>();
             const QString text = AnyText(in);
             QRect bounds;
-            if (in.ConsumeBool()) {
-                p.drawText(rect, flags, text, &bounds);
-                added = widget ? size_t(text.count('\n') + 1) : 0;
-            } else {
+            if (in.ConsumeBool())
+                p.drawText(rect, flags, text, &bounds), added = widget ? size_t(text.count('\n') + 1) : 0;
+            else
                 bounds = p.boundingRect(rect, flags, text);
-            }
             break;
         }
         case 16: { // end() pops what the saves since begin() pushed into the metafile being recorded
             const int pick = in.ConsumeIntegralInRange(0, 3);
-            if (pick == 3) {
-                p.end();
-                added = size_t(std::count(pushes.begin(), pushes.end(), recording));
-                pushes.clear();
-            }
+            if (pick == 3)
+                p.end(), added = size_t(std::count(pushes.begin(), pushes.end(), recording)), pushes.clear();
             target = pick < 2 ? &files[pick] : nullptr;
             if (pick < 3) p.begin(target);
             break;
@@ -187,8 +169,7 @@ MetaFiles Run(FuzzedDataProvider& in, GLFrameWidget* widget)
             // Replays into itself double a metafile; keep the input's run time bounded.
             if (source.Commands().size() + (target ? target->Commands().size() : 0) > 4000) break;
             const Commands commands = source.Commands();
-            p.drawMetaFile(source);
-            replay = true;
+            p.drawMetaFile(source), replay = true;
             if (target) CheckReplay(commands, *target, before);
             Check(target == &source ? SameCommands(source.Commands(), 0, commands)
                                     : source.Commands().size() == commands.size());
@@ -201,8 +182,7 @@ MetaFiles Run(FuzzedDataProvider& in, GLFrameWidget* widget)
             GLMetaFile moved(std::move(other));
             Check(other.Commands().empty() && other.Lines().empty() && other.Polygons().empty() &&
                   other.Texts().empty());
-            other = *copy;
-            copy.reset();
+            other = *copy, copy.reset();
             Check(other.Commands().size() == moved.Commands().size());
             break;
         }
@@ -216,8 +196,7 @@ MetaFiles Run(FuzzedDataProvider& in, GLFrameWidget* widget)
         const size_t appended = recording ? recording->Commands().size() - before : 0;
         Check(lineCall ? appended <= (inBatch ? 0u : 1u) : !recording || replay || appended == added);
         inBatch = lineCall && recording;
-        CheckStructure(files[0]);
-        CheckStructure(files[1]);
+        CheckStructure(files[0]), CheckStructure(files[1]);
     }
     return files;
 }
@@ -245,8 +224,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     s_pSurface->paint = [&] {
         MetaFiles files = Run(in, s_pSurface);
         GLPainter p(s_pSurface);
-        p.drawMetaFile(files[0]);
-        p.drawMetaFile(files[1]);
+        p.drawMetaFile(files[0]), p.drawMetaFile(files[1]);
         p.fillRect(QRect(0, 0, 2, 2), QBrush(Qt::white));
     };
     QImage image;
