@@ -20,11 +20,7 @@ GLPlatform::ScreenInfo s_Screen;
 GLPlatform::ScreenInfo FakeScreen() { return s_Screen; }
 QString s_sAdapter = "Mesa llvmpipe A"; // a software rasteriser keeps the automatic path off-screen
 int s_iAdapterProbes = 0;
-QString FakeAdapter()
-{
-    ++s_iAdapterProbes;
-    return s_sAdapter;
-}
+QString FakeAdapter() { ++s_iAdapterProbes; return s_sAdapter; }
 
 struct Registry : IGLInfo0
 {
@@ -37,20 +33,29 @@ struct Registry : IGLInfo0
 void ReportScreenChange() { emit qGuiApp->primaryScreenChanged(QGuiApplication::primaryScreen()); }
 } // namespace
 
-TEST(Frame, SoftwareWarningAppearsOnTheSecondPaintOfTheProcessOnly)
+// The software warning appears on the second paint of the process only. Paint events closer than a frame
+// interval wait for the repaint timer, a paint inside a frame is dropped, snapshots neither delay nor count
+// as frames, and failing frames are paced all the same.
+TEST(Frame, SoftwareWarningOnTheSecondPaintOnlyAndPacingDefersEarlyPaintsAndBlocksNesting)
 {
     ASSERT_FALSE(qEnvironmentVariableIsSet("SSH_CONNECTION")) << "a remote session suppresses the warning";
     GLPlatform::SetClock(FakeClock);
     RecordingErrorHandler errors;
-    TestSurface first, second;
+    TestSurface first, w;
+    int frames = 0;
     std::vector<size_t> shownAtFrame; // messages shown before each frame was drawn
-    first.paint = second.paint = [&](TestSurface&) { shownAtFrame.push_back(errors.vShown.size()); };
-    for (TestSurface* w : {&first, &second, &first, &second, &first}) {
-        w->resize(16, 16);
-        w->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    first.paint = w.paint = [&](TestSurface& s) {
+        frames += &s == &w; // the paced surface's frames
+        shownAtFrame.push_back(errors.vShown.size());
+        QPaintEvent nested(s.rect());
+        QCoreApplication::sendEvent(&s, &nested);
+    };
+    for (TestSurface* s : {&first, &w, &first, &w, &first}) {
+        s->resize(16, 16);
+        s->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(s));
         s_iNow += 20; // a frame interval on
-        w->repaint();
+        s->repaint();
     }
     ASSERT_GE(shownAtFrame.size(), 5u);
     EXPECT_EQ(shownAtFrame[0], 0u) << "one paint in the process does not warn";
@@ -61,6 +66,30 @@ TEST(Frame, SoftwareWarningAppearsOnTheSecondPaintOfTheProcessOnly)
     EXPECT_FALSE(errors.vShown[0].second) << "a warning, not an error";
     EXPECT_TRUE(errors.Logged("Software emulation mode"));
     EXPECT_FALSE(errors.Logged("Antialiasing found")) << "the software path has no sample buffers";
+
+    frames = 0;
+    const auto framesAfterPaintingAt = [&](int ms) {
+        s_iNow += ms;
+        w.repaint();
+        return frames;
+    };
+    EXPECT_EQ(framesAfterPaintingAt(100), 1);
+    EXPECT_EQ(framesAfterPaintingAt(5), 1) << "5 ms after a frame the request is deferred";
+    s_iNow += 11;
+    QTest::qWait(20);
+    EXPECT_EQ(frames, 2) << "the repaint timer delivers the deferred frame";
+    w.paint = [&](TestSurface&) { ++frames; };
+    s_iNow += 100;
+    QImage snapshot;
+    ASSERT_TRUE(w.RenderToImage(&snapshot));
+    EXPECT_EQ(framesAfterPaintingAt(0), 4) << "a snapshot delayed the window's frame";
+    errors.vLogged.clear();
+    GLPlatform::InjectMakeCurrentFailures(2);
+    EXPECT_EQ(framesAfterPaintingAt(100), 4);
+    EXPECT_EQ(framesAfterPaintingAt(5), 4);
+    GLPlatform::InjectMakeCurrentFailures(0);
+    EXPECT_EQ(errors.vLogged.size(), 1u) << "the second request waits, untried";
+    EXPECT_EQ(framesAfterPaintingAt(16), 5);
     GLPlatform::SetClock(nullptr);
 }
 
@@ -77,8 +106,7 @@ TEST(Context, SurfaceInitialisesFromTwoByTwoAndNeverShrinksBelow)
         w.setMinimumSize(0, 0);
         w.resize(1, 5);
         QImage img;
-        EXPECT_FALSE(w.RenderToImage(&img));
-        EXPECT_FALSE(w.initialized());
+        EXPECT_FALSE(w.RenderToImage(&img) || w.initialized());
         EXPECT_EQ(w.initializeError(), GLFrameWidget::eInitNoError);
         EXPECT_EQ(w.info(), "GLFrameWidget (ScanBuffer) Not yet initialized\n");
         w.resize(3, 5);
@@ -88,8 +116,7 @@ TEST(Context, SurfaceInitialisesFromTwoByTwoAndNeverShrinksBelow)
         ASSERT_TRUE(w.RenderToImage(&img));
         EXPECT_TRUE(depthAndCull);
         EXPECT_EQ(img.size(), QSize(3, 5));
-        EXPECT_TRUE(w.softwareRenderer());
-        EXPECT_TRUE(w.info().contains(" HardwareRenderer: - ")) << w.info().toStdString();
+        EXPECT_TRUE(w.softwareRenderer() && w.info().contains(" HardwareRenderer: - ")) << w.info().toStdString();
         EXPECT_GE(w.GetMaxTextureSize(), 1024);
         EXPECT_FALSE(w.ActiveContext()) << "no context stays current after a frame";
         // The capability flags follow the extension string, which the stripped run cuts down.
@@ -178,8 +205,7 @@ TEST(Context, OnlyALostAdapterStopsDrawing)
         QImage untouched(4, 4, QImage::Format_RGB32);
         untouched.fill(Qt::yellow);
         img = untouched;
-        EXPECT_EQ(a.RenderToImage(&img), !lost);
-        EXPECT_EQ(b.RenderToImage(&img), !lost);
+        EXPECT_EQ(QList<bool>({a.RenderToImage(&img), b.RenderToImage(&img)}), QList<bool>({!lost, !lost}));
         EXPECT_EQ(a.initializeError(), lost ? GLFrameWidget::eInitDeviceLost : GLFrameWidget::eInitNoError);
         EXPECT_EQ(img == untouched, lost);
         EXPECT_TRUE(a.initialized());
@@ -192,45 +218,4 @@ TEST(Context, OnlyALostAdapterStopsDrawing)
     s_sAdapter = "Mesa llvmpipe A";
     GLPlatform::SetScreenProbe(nullptr);
     GLPlatform::SetAdapterProbe(nullptr);
-}
-
-// Paint events closer than a frame interval wait for the repaint timer, a paint inside a frame is
-// dropped, snapshots neither delay nor count as frames, and failing frames are paced all the same.
-TEST(Frame, PacingDefersEarlyPaintsAndBlocksNesting)
-{
-    GLPlatform::SetClock(FakeClock);
-    TestSurface w;
-    int frames = 0;
-    w.paint = [&](TestSurface& s) {
-        ++frames;
-        QPaintEvent nested(s.rect());
-        QCoreApplication::sendEvent(&s, &nested);
-    };
-    w.resize(20, 20);
-    w.show();
-    QCoreApplication::processEvents();
-    frames = 0;
-    const auto framesAfterPaintingAt = [&](int ms) {
-        s_iNow += ms;
-        w.repaint();
-        return frames;
-    };
-    EXPECT_EQ(framesAfterPaintingAt(100), 1);
-    EXPECT_EQ(framesAfterPaintingAt(5), 1) << "5 ms after a frame the request is deferred";
-    s_iNow += 11;
-    QTest::qWait(20);
-    EXPECT_EQ(frames, 2) << "the repaint timer delivers the deferred frame";
-    w.paint = [&](TestSurface&) { ++frames; };
-    s_iNow += 100;
-    QImage snapshot;
-    ASSERT_TRUE(w.RenderToImage(&snapshot));
-    EXPECT_EQ(framesAfterPaintingAt(0), 4) << "a snapshot delayed the window's frame";
-    RecordingErrorHandler errors;
-    GLPlatform::InjectMakeCurrentFailures(2);
-    EXPECT_EQ(framesAfterPaintingAt(100), 4);
-    EXPECT_EQ(framesAfterPaintingAt(5), 4);
-    GLPlatform::InjectMakeCurrentFailures(0);
-    EXPECT_EQ(errors.vLogged.size(), 1u) << "the second request waits, untried";
-    EXPECT_EQ(framesAfterPaintingAt(16), 5);
-    GLPlatform::SetClock(nullptr);
 }

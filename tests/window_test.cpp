@@ -12,23 +12,30 @@
 struct MoveCounter : QObject
 {
     int iMoves = 0;
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        iMoves += event->type() == QEvent::Move;
-        return false;
-    }
+    bool eventFilter(QObject*, QEvent* event) override { iMoves += event->type() == QEvent::Move; return false; }
 };
-
-bool OnAWindowSystem() { return QGuiApplication::platformName() != "offscreen"; }
 
 // The window path draws with Qt's context on the window itself, the other without Qt. On X11, the
 // server's pixels of the window are the ones RenderToImage returns, and the first frame after the
-// window moved posts one move event of the surface's own after Qt's.
-TEST(Window, BothPathsPresentOnTheWindowAndFollowItsMoves)
+// window moved posts one move event of the surface's own after Qt's. The window path's own failures
+// report their codes.
+TEST(Window, BothPathsPresentOnTheWindowFollowItsMovesAndReportTheirFailures)
 {
     using GL = GLFrameWidget;
-    if (!OnAWindowSystem())
+    if (QGuiApplication::platformName() == "offscreen")
         GTEST_SKIP() << "no window system: Qt fell back to offscreen";
+    RecordingErrorHandler errors;
+    for (auto [code, text] : {std::pair{9, "SetPixelFormat failed"}, {10, "wglCreateContext failed"},
+                              {11, "wglMakeCurrent failed"}}) {
+        const ForcedRenderPath forced(GL::ePathWindow);
+        TestSurface w;
+        w.resize(20, 20);
+        GLPlatform::InjectFailure(code);
+        QImage img;
+        EXPECT_FALSE(w.RenderToImage(&img));
+        EXPECT_EQ(w.initializeError(), code);
+        EXPECT_TRUE(errors.Logged(text)) << text;
+    }
     for (auto [path, software] : {std::pair{GL::ePathScanBuffer, true}, {GL::ePathWindow, false}}) {
         SCOPED_TRACE(software);
         const ForcedRenderPath forced(path);
@@ -69,23 +76,5 @@ TEST(Window, BothPathsPresentOnTheWindowAndFollowItsMoves)
             QCoreApplication::processEvents();
         }
         EXPECT_EQ(counter.iMoves, 2);
-    }
-}
-
-TEST(Window, WindowPathFailuresReportTheirCodes)
-{
-    if (!OnAWindowSystem())
-        GTEST_SKIP() << "no window system: Qt fell back to offscreen";
-    RecordingErrorHandler errors;
-    const ForcedRenderPath forced(GLFrameWidget::ePathWindow);
-    for (auto [code, text] : {std::pair{9, "SetPixelFormat failed"}, {10, "wglCreateContext failed"},
-                              {11, "wglMakeCurrent failed"}}) {
-        TestSurface w;
-        w.resize(20, 20);
-        GLPlatform::InjectFailure(code);
-        QImage img;
-        EXPECT_FALSE(w.RenderToImage(&img));
-        EXPECT_EQ(w.initializeError(), code);
-        EXPECT_TRUE(errors.Logged(text)) << text;
     }
 }
