@@ -107,7 +107,9 @@ TEST(AgedImageRecords, AnySizeKeepsTheGLStateDeletedIdsAreReusedAndBadIdsDoNothi
             const int id = w.CreateImage(width, height);
             id == 2 ? glDisable(GL_SCISSOR_TEST) : glEnable(GL_SCISSOR_TEST);
             const std::vector<GLint> before = state();
-            w.Feed(id, Filled(width, height, 3), width), w.DrawAgedImage(id), w.DrawAgedImagePolar(id);
+            // The second frame fades as it paints.
+            w.Feed(id, Filled(width, height, 3), width, 1'000), w.Feed(id, Filled(width, height, 0), width, 501'000);
+            w.DrawAgedImage(id), w.DrawAgedImagePolar(id);
             EXPECT_TRUE(state() == before && glGetError() == GL_NO_ERROR) << width << " x " << height;
             EXPECT_EQ(w.AgedImage(id)->uTextureA != 0, height == 3) << width << " x " << height;
         }

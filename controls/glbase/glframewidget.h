@@ -935,7 +935,7 @@ private:
     struct GLShaderProgram
     {
         unsigned int uVertexShader = 0, uFragmentShader = 0, uProgram = 0;
-        int aUniforms[3] = {-1, -1, -1}; ///< in the order the program names them
+        int aUniforms[4] = {-1, -1, -1, -1}; ///< in the order the program names them
         int iInVertex = -1, iInTexCoord0 = -1;
     };
     bool LoadShaderProcs();
@@ -1033,8 +1033,10 @@ private:
     bool AttachFramebuffer(GLAgedImage* image, int texWidth, int texHeight);
     /// True, with "Out of texture memory" logged, when the driver refused the last allocations.
     bool TextureMemoryExhausted();
-    void PaintFrameFBO(GLAgedImage* image, const unsigned char* data, int bytesPerLine);
+    void PaintFrameFBO(GLAgedImage* image, const unsigned char* data, int bytesPerLine, float fade);
     void PaintFrameSoftware(GLAgedImage* image, const unsigned char* data, int bytesPerLine);
+    /// The share of full alpha to fade by now (0: too little to count yet), moving the image's clocks.
+    float AgeingStep(GLAgedImage* image, unsigned long long elapsedMicroseconds);
     void AgeImage(GLAgedImage* image, unsigned long long elapsedMicroseconds);
     GLAgedImage* BeginDrawAgedImage(int id);
     void EndDrawAgedImage();

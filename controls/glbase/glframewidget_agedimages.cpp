@@ -329,11 +329,13 @@ void GLFrameWidget::SetAgedImageData(int id, unsigned long long timeStamp, const
         return;
     if (image->uLastTimeStamp == 0)
         image->uLastTimeStamp = timeStamp;
-    AgeImage(image, timeStamp - image->uLastTimeStamp);
-    if (image->bFBOMode)
-        PaintFrameFBO(image, data, bytesPerLine);
-    else
+    if (image->bFBOMode) {
+        // One pass both fades and paints: a separate ageing pass costs as much again.
+        PaintFrameFBO(image, data, bytesPerLine, AgeingStep(image, timeStamp - image->uLastTimeStamp));
+    } else {
+        AgeImage(image, timeStamp - image->uLastTimeStamp);
         PaintFrameSoftware(image, data, bytesPerLine);
+    }
 }
 
 void GLFrameWidget::PaintFrameSoftware(GLAgedImage* image, const unsigned char* data, int bytesPerLine)
@@ -350,7 +352,7 @@ void GLFrameWidget::PaintFrameSoftware(GLAgedImage* image, const unsigned char* 
     }
 }
 
-void GLFrameWidget::PaintFrameFBO(GLAgedImage* image, const unsigned char* data, int bytesPerLine)
+void GLFrameWidget::PaintFrameFBO(GLAgedImage* image, const unsigned char* data, int bytesPerLine, float fade)
 {
     const size_t stride = size_t(image->iStride);
     image->vPixels.resize(stride * size_t(image->iHeight));
@@ -363,6 +365,7 @@ void GLFrameWidget::PaintFrameFBO(GLAgedImage* image, const unsigned char* data,
     s_Gl.Uniform1i(program.aUniforms[0], 0);
     s_Gl.Uniform1i(program.aUniforms[1], 1);
     s_Gl.Uniform1i(program.aUniforms[2], 2);
+    s_Gl.Uniform1f(program.aUniforms[3], fade);
     s_Gl.ActiveTexture(GL_TEXTURE2);
     glEnable(GL_TEXTURE_2D);
     UploadColorTable(image->uColorTableTexture, image->bColorTableDirty, image->ColorTable.data());
@@ -379,9 +382,21 @@ void GLFrameWidget::PaintFrameFBO(GLAgedImage* image, const unsigned char* data,
         s_Gl.ActiveTexture(unit);
         glDisable(GL_TEXTURE_2D);
     }
+    if (fade == 0)
+        return;
+    // Separate ageing and painting passes would have left the picture in the other texture, whose
+    // wrap mode can differ and show at the picture's edges; a copy costs far less than a pass.
+    const bool inA = image->bPingPong;
+    s_Gl.BindFramebuffer(GL_FRAMEBUFFER, image->uFrameBuffer);
+    glReadBuffer(inA ? GL_COLOR_ATTACHMENT0 : GL_COLOR_ATTACHMENT1);
+    glBindTexture(GL_TEXTURE_2D, inA ? image->uTextureB : image->uTextureA);
+    // The passes reach no further than the texture, which holds at least the stride.
+    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, std::min(image->iWidth, image->iStride), image->iHeight);
+    s_Gl.BindFramebuffer(GL_FRAMEBUFFER, m_pContext->DefaultFramebuffer());
+    image->bPingPong = !inA;
 }
 
-void GLFrameWidget::AgeImage(GLAgedImage* image, unsigned long long elapsedMicroseconds)
+float GLFrameWidget::AgeingStep(GLAgedImage* image, unsigned long long elapsedMicroseconds)
 {
     const int now = int(m_iLastFrame);
     int elapsed = 0;
@@ -399,8 +414,16 @@ void GLFrameWidget::AgeImage(GLAgedImage* image, unsigned long long elapsedMicro
     const float fade = float(elapsed) / image->fHoldTime;
     // Small frame-clock steps accumulate until they count; a small time-stamp step is lost.
     if (fade < 0.01f)
-        return;
+        return 0;
     image->iLastAgeing = now;
+    return fade;
+}
+
+void GLFrameWidget::AgeImage(GLAgedImage* image, unsigned long long elapsedMicroseconds)
+{
+    const float fade = AgeingStep(image, elapsedMicroseconds);
+    if (fade == 0)
+        return;
     if (image->bFBOMode) {
         const GLShaderProgram& program = m_AgeingProgram;
         s_Gl.UseProgram(program.uProgram);
