@@ -95,9 +95,10 @@ TEST(AgedImageRecords, AnySizeKeepsTheGLStateDeletedIdsAreReusedAndBadIdsDoNothi
 {
     AgedSurface s;
     auto state = [] { // what the surrounding drawing relies on
-        std::vector<GLint> v{glIsEnabled(GL_BLEND), glIsEnabled(GL_SCISSOR_TEST), glIsEnabled(GL_TEXTURE_2D), 0, 0, 0};
+        std::vector<GLint> v(10);
+        v[0] = glIsEnabled(GL_BLEND), v[1] = glIsEnabled(GL_SCISSOR_TEST), v[2] = glIsEnabled(GL_TEXTURE_2D);
         glGetIntegerv(GL_DRAW_BUFFER, &v[3]), glGetIntegerv(GL_CURRENT_PROGRAM, &v[4]);
-        glGetIntegerv(GL_FRAMEBUFFER_BINDING, &v[5]);
+        glGetIntegerv(GL_FRAMEBUFFER_BINDING, &v[5]), glGetIntegerv(GL_SCISSOR_BOX, &v[6]);
         return v;
     };
     s.Frame([&](AgedSurface& w) {
@@ -145,6 +146,7 @@ TEST(AgedImageAgeing, TheFrameClockAndTimeStampsFadeInHoldTimeSteps)
     for (const Step& step : {Step{0, true, 255, "fresh"}, {1000, false, 255, "snapshots leave the frame clock alone"},
                              {0, false, 255, "for the next snapshot too"}, {4000, true, 128, "half the hold time"},
                              {90, true, 128, "90 ms are below 1 % of it"}, {90, true, 124, "180 ms accumulated fade"},
+                             {4700, true, 5, "the last steps of a fade still show"},
                              {10'000, true, 0, "a full hold time"}}) {
         step.painted ? s.Advance(step.ms) : void(s_iNow += step.ms);
         const QRgb pixel = s.Show(id).pixel(5, 5);

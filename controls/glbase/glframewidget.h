@@ -831,6 +831,14 @@ public:
         unsigned int uTextureA = 0, uTextureB = 0, uDataTexture = 0; ///< the last frame's bytes, in FBO mode
         /// Software mode: the RGBA picture, stride pixels per row; FBO mode: the last frame's bytes.
         std::vector<unsigned char> vPixels;
+        /// Alpha (of 255) that every texel has at least lost to fading since the picture was made:
+        /// each ageing step counts one less than it fades, for rounding.
+        double dFaded = 0;
+        /// Image columns per band of vPaintedAt.
+        static constexpr int ciBandColumns = 8;
+        /// For every band of image columns, row by row: dFaded when a frame last painted that row of
+        /// the band, or minus infinity. The row has faded out once dFaded is 255 past it.
+        std::vector<double> vPaintedAt;
     };
     // --- end of aged images ------------------------------------------------------------------------
 
