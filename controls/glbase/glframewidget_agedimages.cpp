@@ -368,7 +368,11 @@ void GLFrameWidget::CreateTexture(unsigned int& texture, unsigned int wrap, unsi
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GLint(wrap));
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GLint(minFilter));
-    glTexImage2D(GL_TEXTURE_2D, 0, GLint(format), width, height, 0, format, GL_UNSIGNED_BYTE, data);
+    // The linear filter samples the texels past the image at its right and bottom edges: they start
+    // transparent, not as whatever the driver's memory held.
+    const std::vector<uchar> zeros(data ? 0 : size_t(width) * size_t(height) * 4);
+    glTexImage2D(GL_TEXTURE_2D, 0, GLint(format), width, height, 0, format, GL_UNSIGNED_BYTE,
+                 data ? data : zeros.data());
 }
 
 void GLFrameWidget::UploadColorTable(unsigned int& texture, bool& dirty, const quint32* table)
@@ -416,8 +420,6 @@ bool GLFrameWidget::CreateTextures(GLAgedImage* image)
                       texHeight, nullptr);
         image->vPixels.assign(RgbaBytes(*image), 0);
         ClearPaintedRecord(*image);
-        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, image->iStride, image->iHeight, GL_RGBA, GL_UNSIGNED_BYTE,
-                        image->vPixels.data());
         glDisable(GL_TEXTURE_2D);
         // The frame is dropped and the next one tries again: memory may be free by then.
         if (TextureMemoryExhausted()) {
