@@ -89,9 +89,10 @@ TEST(AgedImageRecords, AnySizeKeepsTheGLStateIdsAreReusedBadIdsDoNothingFramesAn
 {
     AgedSurface s;
     auto state = [] { // what the surrounding drawing relies on
-        std::vector<GLint> v{glIsEnabled(GL_BLEND), glIsEnabled(GL_SCISSOR_TEST), glIsEnabled(GL_TEXTURE_2D), 0, 0, 0};
+        std::vector<GLint> v(10);
+        v[0] = glIsEnabled(GL_BLEND), v[1] = glIsEnabled(GL_SCISSOR_TEST), v[2] = glIsEnabled(GL_TEXTURE_2D);
         glGetIntegerv(GL_DRAW_BUFFER, &v[3]), glGetIntegerv(GL_CURRENT_PROGRAM, &v[4]);
-        glGetIntegerv(GL_FRAMEBUFFER_BINDING, &v[5]);
+        glGetIntegerv(GL_FRAMEBUFFER_BINDING, &v[5]), glGetIntegerv(GL_SCISSOR_BOX, &v[6]);
         return v;
     };
     s.Frame([&](AgedSurface& w) {
@@ -101,7 +102,9 @@ TEST(AgedImageRecords, AnySizeKeepsTheGLStateIdsAreReusedBadIdsDoNothingFramesAn
             const int id = w.CreateImage(width, height);
             id == 2 ? glDisable(GL_SCISSOR_TEST) : glEnable(GL_SCISSOR_TEST);
             const std::vector<GLint> before = state();
-            w.Feed(id, Filled(width, height, 3), width), w.DrawAgedImage(id), w.DrawAgedImagePolar(id);
+            // The second frame fades as it paints.
+            w.Feed(id, Filled(width, height, 3), width, 1'000), w.Feed(id, Filled(width, height, 0), width, 501'000);
+            w.DrawAgedImage(id), w.DrawAgedImagePolar(id);
             EXPECT_TRUE(state() == before && glGetError() == GL_NO_ERROR) << width << " x " << height;
             EXPECT_EQ(w.AgedImage(id)->uTextureA != 0, height == 3) << width << " x " << height;
         }
@@ -131,6 +134,7 @@ TEST(AgedImageRecords, AnySizeKeepsTheGLStateIdsAreReusedBadIdsDoNothingFramesAn
     for (const Step& step : {Step{0, true, 255, "fresh"}, {1000, false, 255, "snapshots leave the frame clock alone"},
                              {0, false, 255, "for the next snapshot too"}, {4000, true, 128, "half the hold time"},
                              {90, true, 128, "90 ms are below 1 % of it"}, {90, true, 124, "180 ms accumulated fade"},
+                             {4700, true, 5, "the last steps of a fade still show"},
                              {10'000, true, 0, "a full hold time"}}) {
         step.painted ? s.Advance(step.ms) : void(s_iNow += step.ms);
         const QRgb pixel = s.Show(id).pixel(5, 5);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Runs every scene at every size with every library, alternating libraries within each
-# repetition, and prints the medians and the ratios ours / theirs (frames per second: above 1
-# means we are faster; CPU and memory: below 1 means we use less).
+# Runs every scene at every size with every library, and llvmpipe's floor (the scene's main
+# primitives drawn without a library), alternating programs within each repetition, and prints the
+# medians and the ratios ours / theirs (frames per second: above 1 means we are faster; CPU and
+# memory: below 1 means we use less).
 # Usage: bench/peers/run.sh BUILD_DIR [OUT_DIR] [REPETITIONS] [SECONDS_PER_RUN]
 set -euo pipefail
 build=${1:?usage: run.sh BUILD_DIR [OUT_DIR] [REPETITIONS] [SECONDS]}
@@ -17,10 +18,11 @@ export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
 scenes="trace trace64k step panels waterfall persistence"
 sizes="1920x1080 800x600"
 
-# One run: library binary, mode, scene, size, repetition. Saves the frame on the first repetition.
+# One run: library, mode, scene, size, repetition. Saves the frame on the first repetition.
 run_one() {
     local name=$1 mode=$2 scene=$3 size=$4 rep=$5 png=()
     local exe=$bin/${name}_scenes
+    [ "$name" = llvmpipe ] && exe=$bin/llvmpipe_floor
     [ -x "$exe" ] || return 0
     [ "$rep" = 1 ] && png=(--png "$out/frames/${scene}_${size}_${name}_${mode}.png")
     local cmd=("$exe" --scene "$scene" --size "$size" --seconds "$seconds" --mode "$mode" "${png[@]}")
@@ -43,6 +45,7 @@ for rep in $(seq 1 "$reps"); do
             run_one qcustomplot opengl "$scene" "$size" "$rep"
             run_one qwt raster "$scene" "$size" "$rep"
             run_one qwt opengl "$scene" "$size" "$rep"
+            run_one llvmpipe floor "$scene" "$size" "$rep"
         done
     done
     echo "repetition $rep of $reps done" >&2

@@ -16,7 +16,8 @@ with open(results) as f:
             runs[(r["library"] + "/" + r["mode"], r["scene"], "%dx%d" % (r["width"], r["height"]))].append(r)
 
 ours = "glbase/scanbuffer"
-peers = ["qcustomplot/raster", "qcustomplot/opengl", "qwt/raster", "qwt/opengl"]
+# The floor last: llvmpipe drawing only each scene's main primitives, with no library.
+peers = ["qcustomplot/raster", "qcustomplot/opengl", "qwt/raster", "qwt/opengl", "llvmpipe/floor"]
 scenes = ["trace", "trace64k", "step", "panels", "waterfall", "persistence"]
 sizes = ["1920x1080", "800x600"]
 libs = [ours] + [p for p in peers if any(k[0] == p for k in runs)]

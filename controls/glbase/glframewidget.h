@@ -831,6 +831,14 @@ public:
         unsigned int uTextureA = 0, uTextureB = 0, uDataTexture = 0; ///< the last frame's bytes, in FBO mode
         /// Software mode: the RGBA picture, stride pixels per row; FBO mode: the last frame's bytes.
         std::vector<unsigned char> vPixels;
+        /// Alpha (of 255) that every texel has at least lost to fading since the picture was made:
+        /// each ageing step counts one less than it fades, for rounding.
+        double dFaded = 0;
+        /// Image columns per band of vPaintedAt.
+        static constexpr int ciBandColumns = 8;
+        /// For every band of image columns, row by row: dFaded when a frame last painted that row of
+        /// the band, or minus infinity. The row has faded out once dFaded is 255 past it.
+        std::vector<double> vPaintedAt;
     };
     // --- end of aged images ------------------------------------------------------------------------
 
@@ -935,7 +943,7 @@ private:
     struct GLShaderProgram
     {
         unsigned int uVertexShader = 0, uFragmentShader = 0, uProgram = 0;
-        int aUniforms[3] = {-1, -1, -1}; ///< in the order the program names them
+        int aUniforms[4] = {-1, -1, -1, -1}; ///< in the order the program names them
         int iInVertex = -1, iInTexCoord0 = -1;
     };
     bool LoadShaderProcs();
@@ -1033,8 +1041,10 @@ private:
     bool AttachFramebuffer(GLAgedImage* image, int texWidth, int texHeight);
     /// True, with "Out of texture memory" logged, when the driver refused the last allocations.
     bool TextureMemoryExhausted();
-    void PaintFrameFBO(GLAgedImage* image, const unsigned char* data, int bytesPerLine);
+    void PaintFrameFBO(GLAgedImage* image, const unsigned char* data, int bytesPerLine, float fade);
     void PaintFrameSoftware(GLAgedImage* image, const unsigned char* data, int bytesPerLine);
+    /// The share of full alpha to fade by now (0: too little to count yet), moving the image's clocks.
+    float AgeingStep(GLAgedImage* image, unsigned long long elapsedMicroseconds);
     void AgeImage(GLAgedImage* image, unsigned long long elapsedMicroseconds);
     GLAgedImage* BeginDrawAgedImage(int id);
     void EndDrawAgedImage();

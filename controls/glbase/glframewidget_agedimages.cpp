@@ -4,7 +4,9 @@
 #include "glframewidget_procs.h"
 
 #include <climits>
+#include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace
 {
@@ -49,6 +51,175 @@ void ClearGLErrors()
 size_t RgbaBytes(const GLFrameWidget::GLAgedImage& image)
 {
     return size_t(image.iStride) * size_t(image.iHeight) * 4;
+}
+
+using AgedImage = GLFrameWidget::GLAgedImage;
+
+int PaintedBands(const AgedImage& image)
+{
+    return (image.iWidth + AgedImage::ciBandColumns - 1) / AgedImage::ciBandColumns;
+}
+
+// A new picture is transparent everywhere.
+void ClearPaintedRecord(AgedImage& image)
+{
+    image.dFaded = 0;
+    image.vPaintedAt.assign(size_t(PaintedBands(image)) * size_t(image.iHeight),
+                            -std::numeric_limits<double>::infinity());
+}
+
+// Notes, for each row of each band, whether the frame painted it (any value but 0).
+void RecordPainted(AgedImage& image, const unsigned char* data, int bytesPerLine)
+{
+    const int bands = PaintedBands(image);
+    if (image.vPaintedAt.size() != size_t(bands) * size_t(image.iHeight))
+        return;
+    for (int r = 0; r < image.iHeight; ++r) {
+        const unsigned char* row = data + size_t(r) * size_t(bytesPerLine);
+        double* painted = image.vPaintedAt.data() + size_t(r) * size_t(bands);
+        for (int b = 0; b < bands; ++b) {
+            const int first = b * AgedImage::ciBandColumns;
+            const int end = std::min(first + AgedImage::ciBandColumns, image.iWidth);
+            quint64 word = 0;
+            if (end - first == int(sizeof(word)))
+                std::memcpy(&word, row + first, sizeof(word));
+            else
+                word = std::any_of(row + first, row + end, [](unsigned char v) { return v != 0; });
+            if (word != 0)
+                painted[b] = image.dFaded;
+        }
+    }
+}
+
+// Drawing coordinates to window pixels (GL's, from the bottom), where the matrices only scale and move.
+struct WindowMap
+{
+    double dScaleX = 0, dOffsetX = 0, dScaleY = 0, dOffsetY = 0;
+};
+
+bool CurrentWindowMap(WindowMap& map, const GLint* viewport)
+{
+    GLdouble modelView[16], projection[16], m[16];
+    glGetDoublev(GL_MODELVIEW_MATRIX, modelView);
+    glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    for (int column = 0; column < 4; ++column)
+        for (int row = 0; row < 4; ++row) {
+            m[4 * column + row] = 0;
+            for (int k = 0; k < 4; ++k)
+                m[4 * column + row] += projection[4 * k + row] * modelView[4 * column + k];
+        }
+    // No rotation, shear or perspective for a z = 0 vertex.
+    if (m[1] != 0 || m[4] != 0 || m[3] != 0 || m[7] != 0 || m[15] == 0)
+        return false;
+    const double halfW = viewport[2] / 2.0, halfH = viewport[3] / 2.0;
+    map.dScaleX = m[0] / m[15] * halfW;
+    map.dOffsetX = viewport[0] + (m[12] / m[15] + 1) * halfW;
+    map.dScaleY = m[5] / m[15] * halfH;
+    map.dOffsetY = viewport[1] + (m[13] / m[15] + 1) * halfH;
+    return true;
+}
+
+// The texels a pixel centre at texel coordinate t can sample, nearest or linear, with one more on
+// either side for the rasteriser's rounding.
+struct TexelSpan
+{
+    int iFirst = 0, iLast = 0;
+    bool Within(int count) const { return iFirst >= 0 && iLast < count; }
+};
+
+TexelSpan SampledTexels(double t)
+{
+    const int below = int(std::floor(t - 0.5));
+    return {below - 1, below + 2};
+}
+
+// Pixels of a window rectangle, left and bottom inclusive.
+struct PixelRect
+{
+    int iX0 = 0, iY0 = 0, iX1 = 0, iY1 = 0;
+    bool Empty() const { return iX1 <= iX0 || iY1 <= iY0; }
+};
+
+// Draws the quad bound to the vertex arrays once per rectangle, through the scissor; the
+// rectangles never overlap, so no pixel is blended twice.
+void DrawScissored(const PixelRect& r)
+{
+    if (r.Empty())
+        return;
+    glScissor(r.iX0, r.iY0, r.iX1 - r.iX0, r.iY1 - r.iY0);
+    glDrawArrays(GL_QUADS, 0, 4);
+}
+
+// Draws one quad of the picture (image columns first to last from left to right, rows from top to
+// bottom) only where it can change pixels. A texel that has faded out blends to the pixel under
+// it, so pixels that sample only such texels are left out; all others are drawn once, from the
+// same triangles, and come out as from the whole quad. Pixels near the picture's edges, which may
+// sample texels beyond it, are always drawn. `visibleRows` holds each band's first and last row
+// that may still show (first > last: none); `clip` bounds the pixels the quad can reach.
+void DrawVisibleBands(const AgedImage& image, const float* quad, int firstColumn, int lastColumn,
+                      const WindowMap& map, const PixelRect& clip, const std::vector<std::pair<int, int>>& visibleRows)
+{
+    constexpr int ciBandPixels = 32;
+    const double left = map.dScaleX * quad[0] + map.dOffsetX, right = map.dScaleX * quad[4] + map.dOffsetX;
+    const double top = map.dScaleY * quad[9] + map.dOffsetY, bottom = map.dScaleY * quad[1] + map.dOffsetY;
+    if (left == right || top == bottom) // no area, no pixels
+        return;
+    PixelRect all{int(std::floor(std::min(left, right))) - 1, int(std::floor(std::min(top, bottom))) - 1,
+                  int(std::ceil(std::max(left, right))) + 1, int(std::ceil(std::max(top, bottom))) + 1};
+    all = {std::max(all.iX0, clip.iX0), std::max(all.iY0, clip.iY0), std::min(all.iX1, clip.iX1),
+           std::min(all.iY1, clip.iY1)};
+    if (all.Empty())
+        return;
+    auto columnAt = [&](int x) {
+        return SampledTexels(firstColumn + (x + 0.5 - left) * (lastColumn - firstColumn) / (right - left));
+    };
+    std::vector<TexelSpan> rows(size_t(all.iY1 - all.iY0));
+    for (int y = all.iY0; y < all.iY1; ++y)
+        rows[size_t(y - all.iY0)] = SampledTexels((y + 0.5 - top) * image.iHeight / (bottom - top));
+    // Pixels that sample only texels of the picture: one run of columns and one of rows, as the
+    // texel coordinates are monotonic.
+    PixelRect inner{all.iX1, all.iY1, all.iX0, all.iY0};
+    for (int x = all.iX0; x < all.iX1; ++x)
+        if (columnAt(x).Within(image.iWidth))
+            inner.iX0 = std::min(inner.iX0, x), inner.iX1 = x + 1;
+    for (int y = all.iY0; y < all.iY1; ++y)
+        if (rows[size_t(y - all.iY0)].Within(image.iHeight))
+            inner.iY0 = std::min(inner.iY0, y), inner.iY1 = y + 1;
+    if (inner.Empty()) {
+        DrawScissored(all);
+        return;
+    }
+    DrawScissored({all.iX0, all.iY0, all.iX1, inner.iY0});
+    DrawScissored({all.iX0, inner.iY1, all.iX1, all.iY1});
+    DrawScissored({all.iX0, inner.iY0, inner.iX0, inner.iY1});
+    DrawScissored({inner.iX1, inner.iY0, all.iX1, inner.iY1});
+    // Bands of columns, each to the rows whose texels may show; neighbours with the same rows
+    // are drawn as one.
+    PixelRect pending{inner.iX0, 0, inner.iX0, 0};
+    for (int x = inner.iX0; x < inner.iX1; x += ciBandPixels) {
+        const int end = std::min(x + ciBandPixels, inner.iX1);
+        const TexelSpan a = columnAt(x), b = columnAt(end - 1);
+        int firstRow = image.iHeight, lastRow = -1;
+        for (int band = std::min(a.iFirst, b.iFirst) / AgedImage::ciBandColumns;
+             band <= std::max(a.iLast, b.iLast) / AgedImage::ciBandColumns; ++band) {
+            firstRow = std::min(firstRow, visibleRows[size_t(band)].first);
+            lastRow = std::max(lastRow, visibleRows[size_t(band)].second);
+        }
+        PixelRect r{x, inner.iY1, end, inner.iY1};
+        for (int y = inner.iY0; y < inner.iY1; ++y) {
+            const TexelSpan& span = rows[size_t(y - all.iY0)];
+            if (span.iFirst <= lastRow && span.iLast >= firstRow)
+                r.iY0 = std::min(r.iY0, y), r.iY1 = y + 1;
+        }
+        if (r.Empty())
+            r.iY0 = r.iY1 = inner.iY1;
+        if (r.iY0 != pending.iY0 || r.iY1 != pending.iY1) {
+            DrawScissored(pending);
+            pending = r;
+        }
+        pending.iX1 = end;
+    }
+    DrawScissored(pending);
 }
 } // namespace
 
@@ -197,7 +368,11 @@ void GLFrameWidget::CreateTexture(unsigned int& texture, unsigned int wrap, unsi
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GLint(wrap));
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GLint(minFilter));
-    glTexImage2D(GL_TEXTURE_2D, 0, GLint(format), width, height, 0, format, GL_UNSIGNED_BYTE, data);
+    // The linear filter samples the texels past the image at its right and bottom edges: they start
+    // transparent, not as whatever the driver's memory held.
+    const std::vector<uchar> zeros(data ? 0 : size_t(width) * size_t(height) * 4);
+    glTexImage2D(GL_TEXTURE_2D, 0, GLint(format), width, height, 0, format, GL_UNSIGNED_BYTE,
+                 data ? data : zeros.data());
 }
 
 void GLFrameWidget::UploadColorTable(unsigned int& texture, bool& dirty, const quint32* table)
@@ -244,8 +419,7 @@ bool GLFrameWidget::CreateTextures(GLAgedImage* image)
         CreateTexture(image->uTextureA, m_bHardwareFormat ? GL_CLAMP_TO_EDGE : GL_REPEAT, GL_LINEAR, GL_RGBA, texWidth,
                       texHeight, nullptr);
         image->vPixels.assign(RgbaBytes(*image), 0);
-        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, image->iStride, image->iHeight, GL_RGBA, GL_UNSIGNED_BYTE,
-                        image->vPixels.data());
+        ClearPaintedRecord(*image);
         glDisable(GL_TEXTURE_2D);
         // The frame is dropped and the next one tries again: memory may be free by then.
         if (TextureMemoryExhausted()) {
@@ -314,6 +488,8 @@ void GLFrameWidget::DeleteTextures(GLAgedImage* image)
     }
     image->vPixels.clear();
     image->vPixels.shrink_to_fit();
+    image->vPaintedAt.clear();
+    image->vPaintedAt.shrink_to_fit();
 }
 
 void GLFrameWidget::SetAgedImageData(int id, unsigned long long timeStamp, const unsigned char* data,
@@ -329,11 +505,14 @@ void GLFrameWidget::SetAgedImageData(int id, unsigned long long timeStamp, const
         return;
     if (image->uLastTimeStamp == 0)
         image->uLastTimeStamp = timeStamp;
-    AgeImage(image, timeStamp - image->uLastTimeStamp);
-    if (image->bFBOMode)
-        PaintFrameFBO(image, data, bytesPerLine);
-    else
+    if (image->bFBOMode) {
+        // One pass both fades and paints: a separate ageing pass costs as much again.
+        PaintFrameFBO(image, data, bytesPerLine, AgeingStep(image, timeStamp - image->uLastTimeStamp));
+    } else {
+        AgeImage(image, timeStamp - image->uLastTimeStamp);
         PaintFrameSoftware(image, data, bytesPerLine);
+    }
+    RecordPainted(*image, data, bytesPerLine);
 }
 
 void GLFrameWidget::PaintFrameSoftware(GLAgedImage* image, const unsigned char* data, int bytesPerLine)
@@ -350,7 +529,7 @@ void GLFrameWidget::PaintFrameSoftware(GLAgedImage* image, const unsigned char* 
     }
 }
 
-void GLFrameWidget::PaintFrameFBO(GLAgedImage* image, const unsigned char* data, int bytesPerLine)
+void GLFrameWidget::PaintFrameFBO(GLAgedImage* image, const unsigned char* data, int bytesPerLine, float fade)
 {
     const size_t stride = size_t(image->iStride);
     image->vPixels.resize(stride * size_t(image->iHeight));
@@ -363,6 +542,7 @@ void GLFrameWidget::PaintFrameFBO(GLAgedImage* image, const unsigned char* data,
     s_Gl.Uniform1i(program.aUniforms[0], 0);
     s_Gl.Uniform1i(program.aUniforms[1], 1);
     s_Gl.Uniform1i(program.aUniforms[2], 2);
+    s_Gl.Uniform1f(program.aUniforms[3], fade);
     s_Gl.ActiveTexture(GL_TEXTURE2);
     glEnable(GL_TEXTURE_2D);
     UploadColorTable(image->uColorTableTexture, image->bColorTableDirty, image->ColorTable.data());
@@ -379,9 +559,21 @@ void GLFrameWidget::PaintFrameFBO(GLAgedImage* image, const unsigned char* data,
         s_Gl.ActiveTexture(unit);
         glDisable(GL_TEXTURE_2D);
     }
+    if (fade == 0)
+        return;
+    // Separate ageing and painting passes would have left the picture in the other texture, whose
+    // wrap mode can differ and show at the picture's edges; a copy costs far less than a pass.
+    const bool inA = image->bPingPong;
+    s_Gl.BindFramebuffer(GL_FRAMEBUFFER, image->uFrameBuffer);
+    glReadBuffer(inA ? GL_COLOR_ATTACHMENT0 : GL_COLOR_ATTACHMENT1);
+    glBindTexture(GL_TEXTURE_2D, inA ? image->uTextureB : image->uTextureA);
+    // The passes reach no further than the texture, which holds at least the stride.
+    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, std::min(image->iWidth, image->iStride), image->iHeight);
+    s_Gl.BindFramebuffer(GL_FRAMEBUFFER, m_pContext->DefaultFramebuffer());
+    image->bPingPong = !inA;
 }
 
-void GLFrameWidget::AgeImage(GLAgedImage* image, unsigned long long elapsedMicroseconds)
+float GLFrameWidget::AgeingStep(GLAgedImage* image, unsigned long long elapsedMicroseconds)
 {
     const int now = int(m_iLastFrame);
     int elapsed = 0;
@@ -399,8 +591,18 @@ void GLFrameWidget::AgeImage(GLAgedImage* image, unsigned long long elapsedMicro
     const float fade = float(elapsed) / image->fHoldTime;
     // Small frame-clock steps accumulate until they count; a small time-stamp step is lost.
     if (fade < 0.01f)
-        return;
+        return 0;
     image->iLastAgeing = now;
+    // Either mode rounds the step by at most one below the fade.
+    image->dFaded += double(std::min(fade, 1.0f) * 255.0f) - 1;
+    return fade;
+}
+
+void GLFrameWidget::AgeImage(GLAgedImage* image, unsigned long long elapsedMicroseconds)
+{
+    const float fade = AgeingStep(image, elapsedMicroseconds);
+    if (fade == 0)
+        return;
     if (image->bFBOMode) {
         const GLShaderProgram& program = m_AgeingProgram;
         s_Gl.UseProgram(program.uProgram);
@@ -493,13 +695,46 @@ void GLFrameWidget::DrawAgedImage(int id)
     MergeSections(image->XSections, image->DestXSections, sections);
     const float uPerColumn = image->fTextureU / float(image->iWidth);
     const float v = image->fTextureV;
+    // Where the picture has faded out, drawing it changes no pixel. The quads are drawn in bands
+    // where the window coordinates are known and no skipped pixel would have written a depth.
+    GLint viewport[4], box[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    glGetIntegerv(GL_SCISSOR_BOX, box);
+    const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+    WindowMap map;
+    const bool bands = image->vPaintedAt.size() == size_t(PaintedBands(*image)) * size_t(image->iHeight) &&
+                       !glIsEnabled(GL_DEPTH_TEST) && CurrentWindowMap(map, viewport);
+    PixelRect clip{viewport[0], viewport[1], viewport[0] + viewport[2], viewport[1] + viewport[3]};
+    if (scissor)
+        clip = {std::max(clip.iX0, box[0]), std::max(clip.iY0, box[1]), std::min(clip.iX1, box[0] + box[2]),
+                std::min(clip.iY1, box[1] + box[3])};
+    std::vector<std::pair<int, int>> visibleRows;
+    if (bands) {
+        const int count = PaintedBands(*image);
+        visibleRows.assign(size_t(count), {image->iHeight, -1});
+        for (int r = 0; r < image->iHeight; ++r)
+            for (int b = 0; b < count; ++b)
+                if (image->dFaded - image->vPaintedAt[size_t(r) * size_t(count) + size_t(b)] < 255) {
+                    auto& rows = visibleRows[size_t(b)];
+                    rows = {std::min(rows.first, r), r};
+                }
+        glEnable(GL_SCISSOR_TEST);
+    }
     for (const GLDrawSection& s : sections) {
         const float ua = float(s.iSrcFrom) * uPerColumn, ub = float(s.iSrcTo) * uPerColumn;
         const float b0 = s.iDstFrom, b1 = s.iDstTo;
         const float quad[] = {b0, y1, ua, v, b1, y1, ub, v, b1, y0, ub, 0, b0, y0, ua, 0};
         glVertexPointer(2, GL_FLOAT, 16, quad);
         glTexCoordPointer(2, GL_FLOAT, 16, quad + 2);
-        glDrawArrays(GL_QUADS, 0, 4);
+        if (bands)
+            DrawVisibleBands(*image, quad, s.iSrcFrom, s.iSrcTo, map, clip, visibleRows);
+        else
+            glDrawArrays(GL_QUADS, 0, 4);
+    }
+    if (bands) {
+        glScissor(box[0], box[1], box[2], box[3]);
+        if (!scissor)
+            glDisable(GL_SCISSOR_TEST);
     }
     EndDrawAgedImage();
 }

@@ -45,16 +45,21 @@ const char* const s_pSourceC = "#version 110\n"
                                "  TexCoord0 = InTexCoord0;\n"
                                "  gl_Position = InVertex;\n"
                                "  }\n";
+// Paints a frame over the picture faded by fDiff, as the ageing program would have left it.
 const char* const s_pSourceD = "#version 110\n"
                                "uniform sampler2D AgedTexture;\n"
                                "uniform sampler2D DataTexture;\n"
                                "uniform sampler2D ColorTable;\n"
+                               "uniform float fDiff;\n"
                                "varying vec2 TexCoord0;\n"
                                "void main ()\n"
                                "{\n"
                                "  vec4 Data = texture2D(DataTexture, TexCoord0);\n"
                                "  if (Data.x == 0.0)\n"
+                               "  {\n"
                                "    gl_FragColor = texture2D(AgedTexture, TexCoord0);\n"
+                               "    gl_FragColor.a = gl_FragColor.a - fDiff;\n"
+                               "  }\n"
                                "  else\n"
                                "  {\n"
                                "    gl_FragColor = texture2D(ColorTable, Data.st);\n"
@@ -204,8 +209,8 @@ void GLFrameWidget::BuildPrograms()
         return;
     // A failed program does not stop the next: each image path checks its own flag.
     m_bIndexColorProgram = BuildProgram(m_IndexColorProgram, s_pSourceA, s_pSourceB, {"IndexTexture", "ColorTable"});
-    m_bAgedImageProgram =
-        BuildProgram(m_AgedImageProgram, s_pSourceC, s_pSourceD, {"AgedTexture", "DataTexture", "ColorTable"});
+    m_bAgedImageProgram = BuildProgram(m_AgedImageProgram, s_pSourceC, s_pSourceD,
+                                       {"AgedTexture", "DataTexture", "ColorTable", "fDiff"});
     m_bAgeingProgram = BuildProgram(m_AgeingProgram, s_pSourceC, s_pSourceE, {"AgedTexture", "fDiff"});
 }
 
