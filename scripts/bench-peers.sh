@@ -11,6 +11,6 @@ if ! dpkg -s libqcustomplot-dev libqwt-qt5-dev xvfb xauth >/dev/null 2>&1; then
 fi
 cmake -S . -B build-rel -DGLBASE_QT_MAJOR=5 -DCMAKE_BUILD_TYPE=Release -DGLBASE_BUILD_BENCH=ON -DGLBASE_BUILD_TESTS=OFF \
       -DGLBASE_BUILD_EXAMPLES=OFF
-cmake --build build-rel -j"$(nproc)" --target glbase_scenes qcustomplot_scenes qwt_scenes peers_plot
+cmake --build build-rel -j"$(nproc)" --target glbase_scenes qcustomplot_scenes qwt_scenes llvmpipe_floor peers_plot
 bench/peers/run.sh build-rel "${1:-peers-out}" "${2:-5}" "${3:-2}"
 build-rel/bench/peers/peers_plot "${1:-peers-out}/table.csv" "${1:-peers-out}/table.png"

@@ -63,7 +63,7 @@ const std::vector<std::pair<QString, QColor>>& LibraryColours()
     static const std::vector<std::pair<QString, QColor>> colours = {
         {"glbase/scanbuffer", QColor(40, 200, 60)},  {"qcustomplot/raster", QColor(70, 130, 230)},
         {"qcustomplot/opengl", QColor(150, 190, 255)}, {"qwt/raster", QColor(230, 120, 40)},
-        {"qwt/opengl", QColor(250, 200, 120)}};
+        {"qwt/opengl", QColor(250, 200, 120)},       {"llvmpipe/floor", QColor(150, 150, 150)}};
     return colours;
 }
 
@@ -75,6 +75,10 @@ public:
         for (const Row& row : m_Rows)
             if (std::find(m_Groups.begin(), m_Groups.end(), row.group) == m_Groups.end())
                 m_Groups.push_back(row.group);
+        // Only libraries that were run get a bar slot, so that no group shows an empty gap.
+        for (const auto& colour : LibraryColours())
+            if (std::any_of(m_Rows.begin(), m_Rows.end(), [&](const Row& r) { return r.library == colour.first; }))
+                m_Colours.push_back(colour);
     }
 
     void Draw(GLFrameWidget& s)
@@ -82,7 +86,7 @@ public:
         FillRect(s, 0, 0, float(m_iWidth), float(m_iHeight), QColor(255, 255, 255));
         DrawScale(s);
         const float groupWidth = float(m_iRight - m_iLeft) / std::max<size_t>(1, m_Groups.size());
-        const auto& colours = LibraryColours();
+        const auto& colours = m_Colours;
         const float bar = groupWidth * 0.8f / float(colours.size());
         for (size_t g = 0; g < m_Groups.size(); ++g) {
             const float x0 = m_iLeft + g * groupWidth + groupWidth * 0.1f;
@@ -95,11 +99,8 @@ public:
             Text(s, m_Groups[g].section(' ', 0, 0), x0, float(m_iBottom) + 6, QColor(0, 0, 0));
             Text(s, m_Groups[g].section(' ', 1, 1), x0, float(m_iBottom) + 20, QColor(0, 0, 0));
         }
-        int legend = 0;
         for (size_t c = 0; c < colours.size(); ++c) {
-            if (std::none_of(m_Rows.begin(), m_Rows.end(), [&](const Row& r) { return r.library == colours[c].first; }))
-                continue;
-            const float x = float(m_iLeft + 10 + legend++ * 190);
+            const float x = float(m_iLeft + 10 + c * 190);
             FillRect(s, x, 12, 14, 14, colours[c].second);
             Text(s, colours[c].first, x + 20, 12, QColor(0, 0, 0));
         }
@@ -147,6 +148,7 @@ private:
 
     std::vector<Row> m_Rows;
     std::vector<QString> m_Groups;
+    std::vector<std::pair<QString, QColor>> m_Colours;
     int m_iWidth, m_iHeight;
     int m_iLeft = 60, m_iRight = m_iWidth - 20, m_iTop = 60, m_iBottom = m_iHeight - 40;
 };
