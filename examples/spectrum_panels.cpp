@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 #include <QResizeEvent>
 #include <QWheelEvent>
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -286,7 +287,10 @@ qint64 WheelZoom::wheel(QWheelEvent* event, GLCommonWidget* widget, int)
     if (!valid)
         return 0;
     const double factor = event->angleDelta().y() > 0 ? 0.8 : 1.25;
-    axis->zoom(value - (value - axis->GetMin()) * factor, value + (axis->GetMax() - value) * factor);
+    // Zooming out stops at the band's edges; an edge already moved past them stays where it is.
+    const double min = std::max(value - (value - axis->GetMin()) * factor, std::min(cdFreqMin, axis->GetMin()));
+    const double max = std::min(value + (axis->GetMax() - value) * factor, std::max(cdFreqMax, axis->GetMax()));
+    axis->zoom(min, max);
     widget->update();
     return 1;
 }

@@ -22,7 +22,8 @@ QRect Columns(const CW& panel, int x, int w) { return QRect(At(panel, x, 0), QSi
 // The image panels below the spectrum show the signal; 31 of 1,000 waterfall lines fill only the top of
 // its panel, a repaint of the same frame adds none, and the read-out appears beside the mouse over a
 // kept line but not below the last one. Dragging over the plot zooms to the band, the wheel zooms in
-// around the mouse, and the cursor is read on the axis panel and the plot alike.
+// around the mouse and out no further than the band, and the cursor is read on the axis panel and the
+// plot alike.
 TEST(Demo, ImagePanelsFollowTheSignalDragAndWheelZoomAndTheWaterfallAndCursorAreRead)
 {
     spectrum::DemoColors colors;
@@ -72,5 +73,9 @@ TEST(Demo, ImagePanelsFollowTheSignalDragAndWheelZoomAndTheWaterfallAndCursorAre
         EXPECT_FALSE(over.copy(Columns(*panel, 380, 40)) == away.copy(Columns(*panel, 380, 40))) << panel->GetName();
         EXPECT_TRUE(over.copy(Columns(*panel, 130, 40)) == away.copy(Columns(*panel, 130, 40))) << panel->GetName();
     }
+
+    for (int i = 0; i < 20; ++i)
+        Wheel(layout, At(plot, 250, 100), -120); // towards the user: out, but not past the band
+    EXPECT_EQ(std::pair(axis.GetMin(), axis.GetMax()), std::pair(spectrum::cdFreqMin, spectrum::cdFreqMax));
     GLFrameWidget::setColorHandler(nullptr);
 }

@@ -77,9 +77,9 @@ inline void DoubleClick(QWidget& w, QPoint p)
 }
 inline void Leave(QWidget& w) { Send(w, QEvent(QEvent::Leave)); }
 inline void Menu(QWidget& w, QPoint p) { Send(w, QContextMenuEvent(QContextMenuEvent::Mouse, p, w.mapToGlobal(p))); }
-inline void Wheel(QWidget& w, QPoint p)
+inline void Wheel(QWidget& w, QPoint p, int delta = 120)
 {
-    Send(w, QWheelEvent(p, w.mapToGlobal(p), {}, {0, 120}, Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false));
+    Send(w, QWheelEvent(p, w.mapToGlobal(p), {}, {0, delta}, Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false));
 }
 
 // The tree as text: H[...] and V[...] for split groups, panel names for leaves, "-" for an empty
