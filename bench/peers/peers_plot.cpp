@@ -86,23 +86,22 @@ public:
         FillRect(s, 0, 0, float(m_iWidth), float(m_iHeight), QColor(255, 255, 255));
         DrawScale(s);
         const float groupWidth = float(m_iRight - m_iLeft) / std::max<size_t>(1, m_Groups.size());
-        const auto& colours = m_Colours;
-        const float bar = groupWidth * 0.8f / float(colours.size());
+        const float bar = groupWidth * 0.8f / float(m_Colours.size());
         for (size_t g = 0; g < m_Groups.size(); ++g) {
             const float x0 = m_iLeft + g * groupWidth + groupWidth * 0.1f;
-            for (size_t c = 0; c < colours.size(); ++c)
+            for (size_t c = 0; c < m_Colours.size(); ++c)
                 for (const Row& row : m_Rows)
-                    if (row.group == m_Groups[g] && row.library == colours[c].first) {
+                    if (row.group == m_Groups[g] && row.library == m_Colours[c].first) {
                         const float top = Y(row.fps);
-                        FillRect(s, x0 + c * bar, top, bar - 1, float(m_iBottom) - top, colours[c].second);
+                        FillRect(s, x0 + c * bar, top, bar - 1, float(m_iBottom) - top, m_Colours[c].second);
                     }
             Text(s, m_Groups[g].section(' ', 0, 0), x0, float(m_iBottom) + 6, QColor(0, 0, 0));
             Text(s, m_Groups[g].section(' ', 1, 1), x0, float(m_iBottom) + 20, QColor(0, 0, 0));
         }
-        for (size_t c = 0; c < colours.size(); ++c) {
+        for (size_t c = 0; c < m_Colours.size(); ++c) {
             const float x = float(m_iLeft + 10 + c * 190);
-            FillRect(s, x, 12, 14, 14, colours[c].second);
-            Text(s, colours[c].first, x + 20, 12, QColor(0, 0, 0));
+            FillRect(s, x, 12, 14, 14, m_Colours[c].second);
+            Text(s, m_Colours[c].first, x + 20, 12, QColor(0, 0, 0));
         }
         Text(s, "frames per second (log scale; waterfall: lines per second)", float(m_iLeft), 34, QColor(0, 0, 0));
     }

@@ -138,6 +138,10 @@ struct PixelRect
 {
     int iX0 = 0, iY0 = 0, iX1 = 0, iY1 = 0;
     bool Empty() const { return iX1 <= iX0 || iY1 <= iY0; }
+    PixelRect Intersected(const PixelRect& r) const
+    {
+        return {std::max(iX0, r.iX0), std::max(iY0, r.iY0), std::min(iX1, r.iX1), std::min(iY1, r.iY1)};
+    }
 };
 
 // Draws the quad bound to the vertex arrays once per rectangle, through the scissor; the
@@ -164,10 +168,10 @@ void DrawVisibleBands(const AgedImage& image, const float* quad, int firstColumn
     const double top = map.dScaleY * quad[9] + map.dOffsetY, bottom = map.dScaleY * quad[1] + map.dOffsetY;
     if (left == right || top == bottom) // no area, no pixels
         return;
-    PixelRect all{int(std::floor(std::min(left, right))) - 1, int(std::floor(std::min(top, bottom))) - 1,
-                  int(std::ceil(std::max(left, right))) + 1, int(std::ceil(std::max(top, bottom))) + 1};
-    all = {std::max(all.iX0, clip.iX0), std::max(all.iY0, clip.iY0), std::min(all.iX1, clip.iX1),
-           std::min(all.iY1, clip.iY1)};
+    const PixelRect all =
+        PixelRect{int(std::floor(std::min(left, right))) - 1, int(std::floor(std::min(top, bottom))) - 1,
+                  int(std::ceil(std::max(left, right))) + 1, int(std::ceil(std::max(top, bottom))) + 1}
+            .Intersected(clip);
     if (all.Empty())
         return;
     auto columnAt = [&](int x) {
@@ -706,8 +710,7 @@ void GLFrameWidget::DrawAgedImage(int id)
                        !glIsEnabled(GL_DEPTH_TEST) && CurrentWindowMap(map, viewport);
     PixelRect clip{viewport[0], viewport[1], viewport[0] + viewport[2], viewport[1] + viewport[3]};
     if (scissor)
-        clip = {std::max(clip.iX0, box[0]), std::max(clip.iY0, box[1]), std::min(clip.iX1, box[0] + box[2]),
-                std::min(clip.iY1, box[1] + box[3])};
+        clip = clip.Intersected({box[0], box[1], box[0] + box[2], box[1] + box[3]});
     std::vector<std::pair<int, int>> visibleRows;
     if (bands) {
         const int count = PaintedBands(*image);
